@@ -1,0 +1,68 @@
+// Speech playback and the conversation tables read by the dialogue stages.
+//
+// A conversation is a constant table of steps; RunConversation says them in
+// order, each with SayAndWait, so that lines never overlap.
+#ifndef HOMESTEAD_ENCOUNTER_SPEECH_H
+#define HOMESTEAD_ENCOUNTER_SPEECH_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+// Starts `lineName` in `variation` on `ped` and returns at once.
+void SaySpeechLine(int32_t ped, const char* lineName, int32_t variation);
+
+// Polls IsAnySpeechPlaying(ped) at once and then after every scriptWait(pollMs)
+// until the ped is silent. No limit: a line that never ends holds the script.
+void WaitUntilSilent(int32_t ped, uint32_t pollMs);
+
+// Draws the variation with RandomIntInRange(min, max), says the line and waits
+// until that ped is silent.
+void SayAndWait(int32_t ped, const char* lineName, int32_t min, int32_t max, uint32_t pollMs);
+
+// Who says a conversation step. The stage supplies the handles.
+enum class Speaker : uint8_t {
+  kPlayer,
+  kFirst,   // approach: first chosen occupant; confrontation: the leader;
+            // reactions: the surrendering defender
+  kSecond,  // approach: second chosen occupant
+};
+
+struct SpeechStep {
+  Speaker speaker;
+  const char* line;
+  int32_t min;  // RandomIntInRange bounds for the variation: min <= v < max
+  int32_t max;
+  uint32_t pollMs;
+};
+
+using Conversation = std::span<const SpeechStep>;
+
+// The peds behind the speaker roles of one conversation.
+struct Speakers {
+  int32_t player;
+  int32_t first;
+  int32_t second;
+};
+
+// Says every step of `conversation` in order.
+void RunConversation(Conversation conversation, const Speakers& speakers);
+
+// Picks case RandomIntInRange(0, cases.size()). A host answer outside that
+// range picks nothing and the result is empty: such a conversation says nothing.
+Conversation DrawConversation(std::span<const Conversation> cases);
+
+// --- Conversation tables -----------------------------------------------------
+// Approach at 32 m: player, then first and second occupant (four cases).
+extern const std::array<Conversation, 4> kApproachConversations;
+// Confrontation at 20 m: leader (kFirst) and player, seven lines (seven cases).
+extern const std::array<Conversation, 7> kConfrontationConversations;
+// Surrender of the last defender (kFirst) with the player (five cases).
+extern const std::array<Conversation, 5> kSurrenderConversations;
+// Parting exchange as the defender flees (ten cases).
+extern const std::array<Conversation, 10> kPartingConversations;
+// The player's closing lines after the robbery (eight cases).
+extern const std::array<Conversation, 8> kOutcomeConversations;
+
+#endif  // HOMESTEAD_ENCOUNTER_SPEECH_H

@@ -1,0 +1,3 @@
+#include "encounter/tick.h"
+
+void TickEncounters() {}

@@ -1,0 +1,41 @@
+// The built-in catalogue of robbable homesteads and the start-up map blips.
+#ifndef HOMESTEAD_REGISTRY_CATALOGUE_H
+#define HOMESTEAD_REGISTRY_CATALOGUE_H
+
+#include <array>
+#include <cstdint>
+
+#include "registry/homestead.h"
+
+inline constexpr std::size_t kDefendersPerHomestead = 6;
+
+struct CatalogueEntry {
+  int32_t id;
+  Vector3 center;
+  Vector3 lootPosition;
+  std::array<DefenderSpawn, kDefendersPerHomestead> defenders;
+};
+
+inline constexpr uint32_t kDefenderModel = 0x3F094007;
+
+// Homestead 1, then homestead 7: this is also the registry's walk order.
+extern const std::array<CatalogueEntry, 2> kCatalogue;
+
+// Home-blip appearance shared by start-up and the end of a cooldown.
+inline constexpr const char* kHomeBlipSprite = "blip_robbery_home";
+inline constexpr float kHomeBlipScale = 0.6f;
+inline constexpr const char* kHomeBlipModifier = "BLIP_MODIFIER_SCALE_2";
+inline constexpr const char* kStartupHomeLabel = "Galdervine";
+
+// Text kind and format that CreateVarString takes for a literal label.
+inline constexpr int32_t kLiteralStringKind = 10;
+inline constexpr const char* kLiteralStringFormat = "LITERAL_STRING";
+
+// Adds a home blip at `h.center` with `label` and marks it active.
+void CreateHomeBlip(Homestead& h, const char* label);
+
+// Builds the catalogue into the registry, replacing any record under the same
+// id, then gives every homestead without a home blip its "Galdervine" blip.
+void InitHomesteads();
+
+#endif  // HOMESTEAD_REGISTRY_CATALOGUE_H

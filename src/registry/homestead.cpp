@@ -1,0 +1,22 @@
+#include "registry/homestead.h"
+
+#include <algorithm>
+
+namespace {
+constexpr int32_t kCatalogueCooldownHours = 6;
+}  // namespace
+
+Homestead::Homestead(const Vector3& centerIn, const std::vector<DefenderSpawn>& spawns,
+                     const Vector3& lootPositionIn, const std::vector<int32_t>& defendersIn)
+    : center(centerIn),
+      defenderSpawns(spawns),
+      lootPosition(lootPositionIn),
+      cooldownHours(kCatalogueCooldownHours),
+      available(true),
+      robbedAtHour(-1),
+      defenders(defendersIn),
+      leaderIndex(0) {}
+
+void Homestead::EraseDefender(int32_t ped) {
+  std::erase(defenders, ped);
+}
