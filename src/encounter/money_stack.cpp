@@ -1,0 +1,34 @@
+// The money stack: the homestead's loot object and its map blip.
+#include "encounter/stages.h"
+#include "host/host_api.h"
+#include "registry/catalogue.h"
+#include "registry/registry.h"
+
+namespace {
+constexpr uint32_t kMoneyStackModel = 0xFC40AF1B;
+constexpr const char* kLootBlipSprite = "blip_cash_bag";
+constexpr float kLootBlipScale = 0.7f;
+constexpr const char* kLootBlipLabel = "Money Stack";
+constexpr const char* kLootBlipModifier = "BLIP_MODIFIER_COMPANION_OBJECTIVE";
+}  // namespace
+
+void SpawnMoneyStack(int32_t homesteadId) {
+  Homestead& h = Registry().FindOrInsert(homesteadId);
+  if (!h.available || h.lootSpawned) return;
+
+  LoadModel(kMoneyStackModel);
+  h.lootObject = host::CreateObject(kMoneyStackModel, h.lootPosition);
+  // Set whatever the result, so a failed creation is not retried this encounter.
+  h.lootSpawned = true;
+  host::SetModelAsNoLongerNeeded(kMoneyStackModel);
+  if (h.lootObject == 0) return;
+
+  h.lootBlip = host::AddBlipForEntity(host::kCoordsBlipStyle, h.lootObject);
+  host::SetBlipSprite(h.lootBlip, host::HashKey(kLootBlipSprite));
+  host::SetBlipScale(h.lootBlip, kLootBlipScale);
+  const host::VarString name =
+      host::CreateVarString(kLiteralStringKind, kLiteralStringFormat, kLootBlipLabel);
+  host::SetBlipName(h.lootBlip, name);
+  host::AddBlipModifier(h.lootBlip, host::HashKey(kLootBlipModifier));
+  h.lootBlipActive = true;
+}

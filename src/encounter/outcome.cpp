@@ -1,0 +1,29 @@
+// The robbery outcome: once the confrontation has run and every listed
+// defender is dead, the valuables objective and the player's closing lines.
+#include "encounter/speech.h"
+#include "encounter/stages.h"
+#include "host/host_api.h"
+#include "registry/registry.h"
+
+namespace {
+constexpr const char* kValuablesObjective = "Search for ~COLOR_YELLOW~valuables~s~";
+constexpr uint32_t kObjectiveMs = 3000;
+}  // namespace
+
+void RunRobberyOutcome(int32_t homesteadId) {
+  Homestead& h = Registry().FindOrInsert(homesteadId);
+  if (!h.confronted) return;
+  for (const host::Ped ped : h.defenders) {
+    if (!host::IsEntityDead(ped)) return;
+  }
+  if (h.outcomeDone) return;
+
+  const host::Ped player = host::PlayerPedId();
+  host::SetObjectiveText(kValuablesObjective);
+  host::ShowObjective();
+  scriptWait(kObjectiveMs);
+  host::ClearObjective();
+
+  RunConversation(DrawConversation(kOutcomeConversations), Speakers{player, player, player});
+  h.outcomeDone = true;
+}

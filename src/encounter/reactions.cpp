@@ -1,0 +1,102 @@
+// Defender reactions: counts the living defenders every tick; the last one
+// alive surrenders, flees and is followed until he dies or gets more than 60 m
+// from the player. With none alive it hands over to the robbery outcome.
+#include <vector>
+
+#include "encounter/speech.h"
+#include "encounter/stages.h"
+#include "host/host_api.h"
+#include "registry/registry.h"
+
+namespace {
+constexpr float kGotAwayDistance = 60.0f;
+constexpr uint32_t kPursuitPollMs = 500;
+
+struct LastDefender {
+  int livingCount = 0;
+  host::Ped ped = 0;
+  // Two lookups of the ped's blip: he may carry the on-guard and enemy blips.
+  host::Blip blipA = 0;
+  host::Blip blipB = 0;
+};
+
+LastDefender CountLiving(const std::vector<int32_t>& defenders) {
+  LastDefender last;
+  for (const host::Ped ped : defenders) {
+    if (host::IsEntityDead(ped)) continue;
+    ++last.livingCount;
+    last.ped = ped;
+    last.blipA = host::GetBlipFromEntity(ped);
+    last.blipB = host::GetBlipFromEntity(ped);
+  }
+  return last;
+}
+
+void RemoveBlipIfExists(host::Blip& blip) {
+  if (host::DoesBlipExist(blip)) host::RemoveBlip(&blip);
+}
+
+// Follows the fleeing defender. True when he got away (more than 60 m from
+// the player), false when he died first.
+bool PursueUntilGone(host::Ped defender, host::Ped player) {
+  for (;;) {
+    const Vector3 defenderAt = host::GetEntityCoords(defender);
+    const Vector3 playerAt = host::GetEntityCoords(player);
+    if (host::DistanceBetweenCoords(defenderAt, playerAt) > kGotAwayDistance) return true;
+    scriptWait(kPursuitPollMs);
+    if (host::IsEntityDead(defender)) return false;
+  }
+}
+
+// The last defender's surrender, flight and pursuit.
+void RunSurrender(int32_t homesteadId, Homestead& h, LastDefender& last, host::Ped player) {
+  const host::Ped defender = last.ped;
+  const Vector3 startPosition = host::GetEntityCoords(defender);
+  RemoveBlipIfExists(last.blipA);
+  RemoveBlipIfExists(last.blipB);
+  if (host::IsEntityDead(defender)) {
+    RunRobberyOutcome(homesteadId);
+    return;
+  }
+
+  const Speakers speakers{player, defender, defender};
+  host::ClearPedTasks(defender);
+  const Conversation surrender = DrawConversation(kSurrenderConversations);
+  if (!host::IsEntityDead(defender)) {
+    host::TaskHandsUp(defender, player);
+    RunConversation(surrender, speakers);
+  }
+  // The flee position is where he stood before the dialogue.
+  if (!host::IsEntityDead(defender)) host::TaskFleeFrom(defender, player, startPosition);
+  RunConversation(DrawConversation(kPartingConversations), speakers);
+
+  if (host::IsEntityDead(defender) || !PursueUntilGone(defender, player)) {
+    RunRobberyOutcome(homesteadId);  // he stays listed, dead
+    return;
+  }
+
+  if (host::DoesEntityExist(defender)) {
+    host::Ped copy = defender;
+    host::DeleteEntity(&copy);
+  }
+  RunRobberyOutcome(homesteadId);
+  h.EraseDefender(defender);
+}
+}  // namespace
+
+void UpdateDefenderReactions(int32_t homesteadId) {
+  Homestead& h = Registry().FindOrInsert(homesteadId);
+  const host::Ped player = host::PlayerPedId();
+  if (h.defenders.empty()) {
+    RunRobberyOutcome(homesteadId);
+    return;
+  }
+
+  LastDefender last = CountLiving(h.defenders);
+  if (last.livingCount == 0) {
+    RunRobberyOutcome(homesteadId);
+    return;
+  }
+  if (last.livingCount >= 2 || last.ped == 0) return;
+  RunSurrender(homesteadId, h, last, player);
+}
