@@ -1,9 +1,10 @@
 // The approach dialogue: the search objective, then the player's character and
 // two living occupants speak, once per encounter.
+#include "encounter/approach.h"
+
 #include <vector>
 
 #include "encounter/speech.h"
-#include "encounter/stages.h"
 #include "host/host_api.h"
 #include "registry/registry.h"
 

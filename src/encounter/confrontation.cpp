@@ -1,10 +1,12 @@
 // The confrontation: every occupant turns to the player, the first is armed
 // and aims, the leader and the player's character exchange seven lines, and
 // all occupants attack.
+#include "encounter/confrontation.h"
+
 #include <vector>
 
+#include "encounter/spawning.h"
 #include "encounter/speech.h"
-#include "encounter/stages.h"
 #include "host/host_api.h"
 #include "registry/registry.h"
 

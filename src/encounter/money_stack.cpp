@@ -1,5 +1,7 @@
 // The money stack: the homestead's loot object and its map blip.
-#include "encounter/stages.h"
+#include "encounter/money_stack.h"
+
+#include "encounter/spawning.h"
 #include "host/host_api.h"
 #include "registry/catalogue.h"
 #include "registry/registry.h"

@@ -1,7 +1,8 @@
 // The robbery outcome: once the confrontation has run and every listed
 // defender is dead, the valuables objective and the player's closing lines.
+#include "encounter/outcome.h"
+
 #include "encounter/speech.h"
-#include "encounter/stages.h"
 #include "host/host_api.h"
 #include "registry/registry.h"
 

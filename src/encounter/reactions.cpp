@@ -1,10 +1,12 @@
 // Defender reactions: counts the living defenders every tick; the last one
 // alive surrenders, flees and is followed until he dies or gets more than 60 m
 // from the player. With none alive it hands over to the robbery outcome.
+#include "encounter/reactions.h"
+
 #include <vector>
 
+#include "encounter/outcome.h"
 #include "encounter/speech.h"
-#include "encounter/stages.h"
 #include "host/host_api.h"
 #include "registry/registry.h"
 

@@ -1,5 +1,6 @@
 // Defender spawning and model loading.
-#include "encounter/stages.h"
+#include "encounter/spawning.h"
+
 #include "host/host_api.h"
 #include "registry/registry.h"
 

@@ -1,5 +1,6 @@
 // Encounter teardown: removes what was spawned and starts the cooldown.
-#include "encounter/stages.h"
+#include "encounter/teardown.h"
+
 #include "host/host_api.h"
 #include "registry/registry.h"
 

@@ -1,0 +1,11 @@
+// The robbery outcome.
+#ifndef HOMESTEAD_ENCOUNTER_OUTCOME_H
+#define HOMESTEAD_ENCOUNTER_OUTCOME_H
+
+#include <cstdint>
+
+// Once confronted and every listed defender is dead: the valuables objective
+// and the player's three closing lines, once per robbery.
+void RunRobberyOutcome(int32_t homesteadId);
+
+#endif  // HOMESTEAD_ENCOUNTER_OUTCOME_H

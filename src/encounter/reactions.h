@@ -1,0 +1,12 @@
+// Defender reactions.
+#ifndef HOMESTEAD_ENCOUNTER_REACTIONS_H
+#define HOMESTEAD_ENCOUNTER_REACTIONS_H
+
+#include <cstdint>
+
+// Counts the living defenders; plays the last one's surrender, flight and
+// pursuit; hands over to RunRobberyOutcome when none is left alive. Holds the
+// script for as long as the dialogue and the pursuit last.
+void UpdateDefenderReactions(int32_t homesteadId);
+
+#endif  // HOMESTEAD_ENCOUNTER_REACTIONS_H

@@ -1,0 +1,17 @@
+// Defender spawning and model loading.
+#ifndef HOMESTEAD_ENCOUNTER_SPAWNING_H
+#define HOMESTEAD_ENCOUNTER_SPAWNING_H
+
+#include <cstdint>
+
+// Requests `model` once and polls HasModelLoaded once per frame until it is
+// loaded, or until kMaxModelPolls polls have answered no; then returns and the
+// caller creates its entity as if the model were loaded.
+void LoadModel(uint32_t model);
+inline constexpr int kMaxModelPolls = 300;
+
+// Creates one ped per DefenderSpawn, in catalogue order, into an empty
+// `defenders` list of an available homestead, unless the activity is suppressed.
+void SpawnDefenders(int32_t homesteadId);
+
+#endif  // HOMESTEAD_ENCOUNTER_SPAWNING_H
