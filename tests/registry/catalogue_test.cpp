@@ -1,0 +1,285 @@
+// Tests of the built-in catalogue and of the start-up map blips: the records
+// InitHomesteads leaves in the registry and the exact host calls it makes.
+#include "registry/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "registry/registry.h"
+#include "support/fake_hook.h"
+
+namespace {
+
+using fake::FakeHook;
+
+constexpr uint64_t kHashKey = 0xFD340785ADF8CFB7;
+constexpr uint64_t kAddBlipForCoords = 0x554D9D53F696D002;
+constexpr uint64_t kSetBlipSprite = 0x74F74D3207ED525C;
+constexpr uint64_t kSetBlipScale = 0xD38744167B2FA257;
+constexpr uint64_t kCreateVarString = 0xFA925AC00EB830B9;
+constexpr uint64_t kSetBlipName = 0x9CB1A1623062F402;
+constexpr uint64_t kAddBlipModifier = 0x662D364ABF16DE2F;
+
+constexpr uint32_t kOccupantModel = 0x3F094007;
+
+struct Point {
+  float x, y, z;
+};
+
+struct ExpectedOccupant {
+  Point position;
+  float heading;
+  const char* scenario;  // null: no scenario at all
+};
+
+struct ExpectedHomestead {
+  int32_t id;
+  Point center;
+  Point loot;
+  std::vector<ExpectedOccupant> occupants;
+};
+
+const std::vector<ExpectedHomestead>& Catalogue() {
+  static const std::vector<ExpectedHomestead> catalogue = {
+      {1,
+       {2626.33f, 1695.275f, 115.693f},
+       {2623.609f, 1696.502f, 115.75f},
+       {
+           {{2628.946f, 1693.758f, 115.575f}, 271.229f, ""},
+           {{2630.234f, 1697.852f, 115.703f}, 208.705f, "CC_WORLD_HUMAN_CAMP_FIRE_STAND"},
+           {{2624.169f, 1695.421f, 115.8f}, 260.29f, "CC_WORLD_HUMAN_CAMP_FIRE_STAND"},
+           {{2626.732f, 1692.672f, 115.69f}, 20.546f, "CC_WORLD_HUMAN_CAMP_FIRE_STAND"},
+           {{2627.155f, 1695.649f, 115.696f}, 152.365f, "WORLD_HUMAN_COFFEE_DRINK"},
+           {{2626.843f, 1699.357f, 115.698f}, 180.0f, nullptr},
+       }},
+      {7,
+       {2308.75f, -331.853f, 41.899f},
+       {2311.577f, -331.112f, 44.17f},
+       {
+           {{2308.686f, -332.154f, 44.535f}, 187.084f, ""},
+           {{2307.768f, -330.821f, 44.535f}, 96.742f, "WORLD_HUMAN_COFFEE_DRINK"},
+           {{2307.275f, -334.121f, 41.899f}, 157.0f, "WORLD_HUMAN_SMOKE"},
+           {{2312.128f, -327.337f, 41.884f}, 57.766f, "WORLD_HUMAN_COFFEE_DRINK"},
+           {{2307.419f, -330.906f, 41.899f}, 221.447f, "WORLD_HUMAN_SMOKE"},
+           {{2310.874f, -328.781f, 41.899f}, 149.143f, "WORLD_HUMAN_COFFEE_DRINK"},
+       }},
+  };
+  return catalogue;
+}
+
+void ExpectAt(const Vector3& v, const Point& p) {
+  EXPECT_EQ(v.x, p.x);
+  EXPECT_EQ(v.y, p.y);
+  EXPECT_EQ(v.z, p.z);
+}
+
+// One expected pushed slot: a number, or the address of a text with this content.
+struct Slot {
+  uint64_t value = 0;
+  const char* text = nullptr;
+};
+Slot N(uint64_t value) {
+  return {value, nullptr};
+}
+Slot T(const char* text) {
+  return {0, text};
+}
+
+struct ExpectedCall {
+  uint64_t hash;
+  std::vector<Slot> slots;
+};
+
+void ExpectCall(const fake::Event& event, const ExpectedCall& expected) {
+  EXPECT_EQ(event.kind, fake::Event::Kind::kCall);
+  EXPECT_EQ(event.hash, expected.hash);
+  ASSERT_EQ(event.args.size(), expected.slots.size());
+  for (std::size_t i = 0; i < expected.slots.size(); ++i) {
+    SCOPED_TRACE(::testing::Message() << "slot " << i);
+    if (expected.slots[i].text != nullptr) {
+      EXPECT_EQ(fake::Text(event.args[i]), expected.slots[i].text);
+    } else {
+      EXPECT_EQ(event.args[i], expected.slots[i].value);
+    }
+  }
+}
+
+// Answers given by the host in the sequence tests.
+constexpr uint32_t kSpriteHash = 0x5A5A0001;
+constexpr uint32_t kModifierHash = 0x5A5A0002;
+constexpr int32_t kFirstBlip = 100;
+constexpr uint64_t kLabelHandles[] = {0x1234567890ABCDEF, 0xFEDCBA0987654321};
+
+// The host calls that give the homestead at `center` the blip `blip`, whose
+// label CreateVarString answered with `label`.
+std::vector<ExpectedCall> HomeBlipCalls(const Point& center, int32_t blip, uint64_t label) {
+  const uint64_t b = static_cast<uint32_t>(blip);
+  return {
+      {kAddBlipForCoords,
+       {N(1664425300), N(fake::FloatBits(center.x)), N(fake::FloatBits(center.y)),
+        N(fake::FloatBits(center.z))}},
+      {kHashKey, {T("blip_robbery_home")}},
+      {kSetBlipSprite, {N(b), N(kSpriteHash), N(1)}},
+      {kSetBlipScale, {N(b), N(0x3F19999A)}},
+      {kCreateVarString, {N(10), T("LITERAL_STRING"), T("Galdervine")}},
+      {kSetBlipName, {N(b), N(label)}},
+      {kHashKey, {T("BLIP_MODIFIER_SCALE_2")}},
+      {kAddBlipModifier, {N(b), N(kModifierHash)}},
+  };
+}
+
+class CatalogueTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FakeHook::Get().Reset();
+    Registry() = HomesteadRegistry();
+    // Blips are numbered from kFirstBlip and labels taken from kLabelHandles
+    // in the order the host is asked for them.
+    FakeHook::Get().responder = [this](uint64_t hash, const std::vector<uint64_t>& args) {
+      switch (hash) {
+        case kHashKey:
+          return fake::Answer(fake::Text(args.at(0)) == "blip_robbery_home" ? kSpriteHash
+                                                                            : kModifierHash);
+        case kAddBlipForCoords:
+          return fake::Answer(static_cast<uint32_t>(kFirstBlip + blipsMade_++));
+        case kCreateVarString:
+          return fake::Answer(kLabelHandles[labelsMade_++ % 2]);
+        default:
+          return fake::Result{};
+      }
+    };
+  }
+  void TearDown() override {
+    FakeHook::Get().Reset();
+    Registry() = HomesteadRegistry();
+  }
+
+  int32_t blipsMade_ = 0;
+  int labelsMade_ = 0;
+};
+
+TEST_F(CatalogueTest, BuildsBothHomesteadsWithTheirOccupantsInTableOrder) {
+  InitHomesteads();
+
+  HomesteadRegistry& registry = Registry();
+  ASSERT_EQ(registry.size(), 2u);
+  for (const ExpectedHomestead& expected : Catalogue()) {
+    SCOPED_TRACE(::testing::Message() << "homestead " << expected.id);
+    const Homestead& h = registry.FindOrInsert(expected.id);
+    ExpectAt(h.center, expected.center);
+    ExpectAt(h.lootPosition, expected.loot);
+    EXPECT_TRUE(h.defenders.empty());
+    EXPECT_TRUE(h.available);
+    EXPECT_EQ(h.cooldownHours, 6);
+    EXPECT_EQ(h.robbedAtHour, -1);
+    EXPECT_EQ(h.leaderIndex, 0);
+    EXPECT_FALSE(h.lootSpawned);
+
+    ASSERT_EQ(h.defenderSpawns.size(), expected.occupants.size());
+    for (std::size_t i = 0; i < expected.occupants.size(); ++i) {
+      SCOPED_TRACE(::testing::Message() << "occupant " << i);
+      const DefenderSpawn& spawn = h.defenderSpawns[i];
+      const ExpectedOccupant& occupant = expected.occupants[i];
+      ExpectAt(spawn.position, occupant.position);
+      EXPECT_EQ(spawn.heading, occupant.heading);
+      EXPECT_EQ(spawn.model, kOccupantModel);
+      if (occupant.scenario == nullptr) {
+        EXPECT_EQ(spawn.scenario, nullptr);
+      } else {
+        ASSERT_NE(spawn.scenario, nullptr) << "a present scenario became absent";
+        EXPECT_STREQ(spawn.scenario, occupant.scenario);
+      }
+    }
+  }
+  // Nothing is inserted beyond the catalogue's ids.
+  EXPECT_EQ(registry.size(), 2u);
+}
+
+TEST_F(CatalogueTest, GivesEachHomesteadItsLabelledBlipInRegistryOrder) {
+  InitHomesteads();
+
+  // Homestead 1 first: the first blip and the first label handle are its.
+  std::vector<ExpectedCall> expected;
+  for (std::size_t i = 0; i < Catalogue().size(); ++i) {
+    const int32_t blip = kFirstBlip + static_cast<int32_t>(i);
+    for (ExpectedCall& call : HomeBlipCalls(Catalogue()[i].center, blip, kLabelHandles[i])) {
+      expected.push_back(std::move(call));
+    }
+  }
+  const std::vector<fake::Event>& events = FakeHook::Get().events;
+  ASSERT_EQ(events.size(), expected.size()) << "no other call and no wait";
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(::testing::Message() << "call " << i);
+    ExpectCall(events[i], expected[i]);
+  }
+
+  EXPECT_EQ(Registry().FindOrInsert(1).homeBlip, kFirstBlip);
+  EXPECT_TRUE(Registry().FindOrInsert(1).homeBlipActive);
+  EXPECT_EQ(Registry().FindOrInsert(7).homeBlip, kFirstBlip + 1);
+  EXPECT_TRUE(Registry().FindOrInsert(7).homeBlipActive);
+}
+
+// A record already under a catalogue id is overwritten in place: its old
+// state, its blip flag included, gives way to the catalogue's.
+TEST_F(CatalogueTest, ReplacesARecordAlreadyUnderACatalogueId) {
+  Homestead& old = Registry().FindOrInsert(7);
+  old.center = Vector3(1, 2, 3);
+  old.defenders = {55, 56};
+  old.lootObject = 9;
+  old.lootSpawned = true;
+  old.robbedAtHour = 3;
+  old.homeBlip = 77;
+  old.homeBlipActive = true;
+
+  InitHomesteads();
+
+  HomesteadRegistry& registry = Registry();
+  EXPECT_EQ(registry.size(), 2u);
+  Homestead& h = registry.FindOrInsert(7);
+  EXPECT_EQ(&h, &old);
+  ExpectAt(h.center, Catalogue()[1].center);
+  EXPECT_EQ(h.defenderSpawns.size(), 6u);
+  EXPECT_TRUE(h.defenders.empty());
+  EXPECT_EQ(h.lootObject, 0);
+  EXPECT_FALSE(h.lootSpawned);
+  EXPECT_TRUE(h.available);
+  EXPECT_EQ(h.robbedAtHour, -1);
+
+  // Blips follow the registry's walk, which now starts with the older id 7,
+  // and id 7's replaced record gets a fresh blip.
+  const std::vector<fake::Event> blips = FakeHook::Get().CallsOf(kAddBlipForCoords);
+  ASSERT_EQ(blips.size(), 2u);
+  std::size_t n = 0;
+  for (const auto& [id, record] : registry) {
+    SCOPED_TRACE(::testing::Message() << "homestead " << id);
+    ASSERT_LT(n, blips.size());
+    EXPECT_EQ(blips[n].args.at(1), fake::FloatBits(record.center.x));
+    EXPECT_EQ(record.homeBlip, kFirstBlip + static_cast<int32_t>(n));
+    EXPECT_TRUE(record.homeBlipActive);
+    ++n;
+  }
+}
+
+TEST_F(CatalogueTest, LeavesAHomesteadThatAlreadyHasABlipAlone) {
+  Homestead& other = Registry().FindOrInsert(3);
+  other.center = Vector3(4.75f, 4.75f, 4.75f);
+  other.homeBlip = 77;
+  other.homeBlipActive = true;
+
+  InitHomesteads();
+
+  EXPECT_EQ(Registry().size(), 3u);
+  EXPECT_EQ(other.homeBlip, 77);
+  EXPECT_TRUE(other.homeBlipActive);
+  const std::vector<fake::Event> blips = FakeHook::Get().CallsOf(kAddBlipForCoords);
+  ASSERT_EQ(blips.size(), 2u);
+  for (const fake::Event& blip : blips) {
+    EXPECT_NE(blip.args.at(1), fake::FloatBits(4.75f));
+  }
+  EXPECT_EQ(FakeHook::Get().CallsOf(kSetBlipName).size(), 2u);
+}
+
+}  // namespace
