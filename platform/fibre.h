@@ -1,0 +1,81 @@
+// Stackful fibres for script mains.
+//
+// A Fibre runs one entry function on a stack of its own. The thread that owns
+// it calls Resume(); the entry runs until it calls Fibre::Yield() (control
+// goes back to Resume's caller) or returns (the fibre is finished). Only one
+// level of nesting is supported: fibres are resumed from the thread's own
+// stack, never from inside another fibre.
+//
+// A fibre whose entry never returns is abandoned when it is destroyed: its
+// stack is freed as it is, without unwinding the frames on it. Whatever those
+// frames own is not released. In the sanitized build an abandoned stack that
+// has run is kept mapped as a root of the leak check instead, so that what
+// its frames own is not reported as leaked. A fibre must not be destroyed
+// while it runs.
+//
+// The normal build switches with Boost.Context's fiber; the sanitized build
+// (HOMESTEAD_SANITIZE) uses an annotated ucontext switch that AddressSanitizer
+// can follow.
+#ifndef HOMESTEAD_PLATFORM_FIBRE_H
+#define HOMESTEAD_PLATFORM_FIBRE_H
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+class Fibre {
+ public:
+  using Entry = std::function<void()>;
+
+  // Large enough for the host's own handlers, which run on the caller's
+  // fibre; pages are committed only as they are touched.
+  static constexpr std::size_t kDefaultStackBytes = 1024 * 1024;
+
+  // Returns nullptr when the stack cannot be allocated. The entry does not
+  // start until the first Resume().
+  static std::unique_ptr<Fibre> Create(Entry entry, std::size_t stackBytes = kDefaultStackBytes);
+
+  ~Fibre();
+  Fibre(const Fibre&) = delete;
+  Fibre& operator=(const Fibre&) = delete;
+
+  // Runs the fibre until it yields or its entry returns. Does nothing when it
+  // is finished, or when called on a fibre (nesting is not supported).
+  void Resume();
+
+  // Called on a fibre: gives control back to the Resume() that started this
+  // slice. Returns when the fibre is resumed again. Does nothing when called
+  // outside any fibre.
+  static void Yield();
+
+  // The fibre running now, or nullptr on the thread's own stack.
+  static Fibre* Current();
+
+  bool started() const { return started_; }
+  bool finished() const { return finished_; }
+  // The entry ended by throwing; the exception was caught on the fibre.
+  bool threw() const { return threw_; }
+
+ private:
+  struct Switch;  // back end: the saved contexts and the switch itself
+  friend struct Switch;
+
+  Fibre(Entry entry, void* stackBase, std::size_t mappedBytes);
+  void* StackBottom() const;       // lowest usable address, above the guard page
+  std::size_t StackBytes() const;  // usable bytes
+  void RunEntry();
+
+  Entry entry_;
+  void* stackBase_;          // lowest mapped address; a guard page sits here
+  std::size_t mappedBytes_;  // guard page included
+  std::unique_ptr<Switch> switch_;
+  bool started_ = false;
+  bool finished_ = false;
+  bool threw_ = false;
+};
+
+}  // namespace platform
+
+#endif  // HOMESTEAD_PLATFORM_FIBRE_H

@@ -1,0 +1,61 @@
+// Loads a plug-in library and drives its entry function.
+//
+// Order: Load (dlopen with RTLD_NOW | RTLD_LOCAL, then dlsym "LibraryEntry"),
+// Attach (LibraryEntry(handle, 1, NULL)), frames, Detach
+// (LibraryEntry(handle, 0, NULL)), Unload (dlclose). Unload then checks that
+// the library really left the process, so that the next load starts from
+// fresh static state; a library that something pins is reported.
+//
+// Failures are returned as messages; nothing here throws.
+#ifndef HOMESTEAD_PLATFORM_LOADER_H
+#define HOMESTEAD_PLATFORM_LOADER_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class Plugin {
+ public:
+  using EntryFn = int (*)(void* module, uint32_t reason, void* reserved);
+  static constexpr uint32_t kProcessDetach = 0;
+  static constexpr uint32_t kProcessAttach = 1;
+
+  struct LoadResult {
+    std::unique_ptr<Plugin> plugin;  // null on failure
+    std::string error;
+  };
+
+  // A path without a slash is taken relative to the working directory, not
+  // searched for in the system's library paths.
+  static LoadResult Load(const std::string& path);
+
+  // Closes the library if Unload was not called (without a detach).
+  ~Plugin();
+  Plugin(const Plugin&) = delete;
+  Plugin& operator=(const Plugin&) = delete;
+
+  int Attach();
+  int Detach();
+  // dlclose; returns an empty string, or what went wrong.
+  std::string Unload();
+
+  void* handle() const { return handle_; }
+  const std::string& path() const { return path_; }
+  bool loaded() const { return handle_ != nullptr; }
+
+ private:
+  Plugin(std::string path, void* handle, EntryFn entry);
+
+  std::string path_;
+  void* handle_;
+  EntryFn entry_;
+};
+
+// Whether the library at `path` is mapped into this process right now.
+bool IsLibraryResident(const std::string& path);
+
+}  // namespace platform
+
+#endif  // HOMESTEAD_PLATFORM_LOADER_H

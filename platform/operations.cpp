@@ -1,0 +1,313 @@
+#include "platform/operations.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+namespace platform {
+namespace {
+
+using A = ArgKind;
+using R = ResultKind;
+
+constexpr Operation Op(OpId id, std::string_view name, uint64_t hash, ResultKind result,
+                       std::initializer_list<ArgKind> args) {
+  Operation op{id, name, hash, result, static_cast<uint8_t>(args.size()), {}};
+  std::size_t i = 0;
+  for (ArgKind kind : args) op.args[i++] = kind;
+  return op;
+}
+
+// Hashes and argument lists of the host's protocol, one line per operation.
+constexpr std::array<Operation, 46> kTable = {{
+    Op(OpId::kHashKey, "HashKey", 0xFD340785ADF8CFB7, R::kUint32, {A::kText}),
+    Op(OpId::kAddBlipForCoords, "AddBlipForCoords", 0x554D9D53F696D002, R::kInt32,
+       {A::kUint32, A::kFloat, A::kFloat, A::kFloat}),
+    Op(OpId::kSetBlipSprite, "SetBlipSprite", 0x74F74D3207ED525C, R::kNone,
+       {A::kInt32, A::kUint32, A::kBool}),
+    Op(OpId::kSetBlipScale, "SetBlipScale", 0xD38744167B2FA257, R::kNone, {A::kInt32, A::kFloat}),
+    Op(OpId::kCreateVarString, "CreateVarString", 0xFA925AC00EB830B9, R::kUint64,
+       {A::kInt32, A::kText, A::kText}),
+    Op(OpId::kSetBlipName, "SetBlipName", 0x9CB1A1623062F402, R::kNone, {A::kInt32, A::kUint64}),
+    Op(OpId::kAddBlipModifier, "AddBlipModifier", 0x662D364ABF16DE2F, R::kNone,
+       {A::kInt32, A::kUint32}),
+    Op(OpId::kIsActivitySuppressed, "IsActivitySuppressed", 0xB15CD1CF58771DE1, R::kBool, {}),
+    Op(OpId::kGetClockHours, "GetClockHours", 0xC82CF208C2B19199, R::kInt32, {}),
+    Op(OpId::kPlayerPedId, "PlayerPedId", 0x096275889B8E0EE0, R::kInt32, {}),
+    Op(OpId::kGetEntityCoords, "GetEntityCoords", 0xA86D5F069399F44D, R::kVector3,
+       {A::kInt32, A::kBool, A::kBool}),
+    Op(OpId::kDistanceBetweenCoords, "DistanceBetweenCoords", 0x0BE7F4E3CDBAFB28, R::kFloat,
+       {A::kFloat, A::kFloat, A::kFloat, A::kFloat, A::kFloat, A::kFloat, A::kBool}),
+    Op(OpId::kRemoveBlip, "RemoveBlip", 0xF2C3C9DA47AAA54A, R::kNone, {A::kHandleRef}),
+    Op(OpId::kRequestModel, "RequestModel", 0xFA28FE3A6246FC30, R::kNone, {A::kUint32, A::kBool}),
+    Op(OpId::kHasModelLoaded, "HasModelLoaded", 0x1283B8B89DD5D1B6, R::kBool, {A::kUint32}),
+    Op(OpId::kCreatePed, "CreatePed", 0xD49F9B0955C367DE, R::kInt32,
+       {A::kUint32, A::kFloat, A::kFloat, A::kFloat, A::kFloat, A::kBool, A::kBool, A::kBool,
+        A::kBool}),
+    Op(OpId::kSetPedRelationshipGroup, "SetPedRelationshipGroup", 0xC80A74AC829DDD92, R::kNone,
+       {A::kInt32, A::kUint32}),
+    Op(OpId::kSetPedOptionA, "SetPedOptionA", 0x9F8AA94D6D97DBF4, R::kNone, {A::kInt32, A::kInt32}),
+    Op(OpId::kSetPedOptionB, "SetPedOptionB", 0x971D38760FBC02EF, R::kNone, {A::kInt32, A::kInt32}),
+    Op(OpId::kSetPedPromptName, "SetPedPromptName", 0x4A48B6E03BABB4AC, R::kNone,
+       {A::kInt32, A::kText}),
+    Op(OpId::kSetPedOptionC, "SetPedOptionC", 0xC8A9481A01E63C28, R::kNone, {A::kInt32, A::kInt32}),
+    Op(OpId::kTaskStartScenarioInPlace, "TaskStartScenarioInPlace", 0x524B54361229154F, R::kNone,
+       {A::kInt32, A::kUint32, A::kInt32, A::kBool, A::kBool, A::kBool, A::kBool, A::kBool}),
+    Op(OpId::kTaskDefaultIdle, "TaskDefaultIdle", 0x4A58A47A72E3FCB4, R::kNone,
+       {A::kInt32, A::kFloat, A::kFloat, A::kBool}),
+    Op(OpId::kDoesEntityExist, "DoesEntityExist", 0xD42BD6EB2E0F1677, R::kBool, {A::kInt32}),
+    Op(OpId::kAddBlipForEntity, "AddBlipForEntity", 0x23F74C2FDA6E7C61, R::kInt32,
+       {A::kUint32, A::kInt32}),
+    Op(OpId::kSetModelAsNoLongerNeeded, "SetModelAsNoLongerNeeded", 0x4AD96EF928BD4F9A, R::kNone,
+       {A::kUint32}),
+    Op(OpId::kCreateObject, "CreateObject", 0x509D5878EB39E842, R::kInt32,
+       {A::kUint32, A::kFloat, A::kFloat, A::kFloat, A::kBool, A::kBool, A::kBool, A::kBool,
+        A::kBool}),
+    Op(OpId::kDeleteEntity, "DeleteEntity", 0x4CD38C78BD19A497, R::kNone, {A::kHandleRef}),
+    Op(OpId::kPlayAmbientSpeech, "PlayAmbientSpeech", 0x8E04FEDD28D42462, R::kBool,
+       {A::kInt32, A::kSpeechParams}),
+    Op(OpId::kIsAnySpeechPlaying, "IsAnySpeechPlaying", 0x729072355FA39EC9, R::kBool, {A::kInt32}),
+    Op(OpId::kRandomIntInRange, "RandomIntInRange", 0xD53343AA4FB7DD28, R::kInt32,
+       {A::kInt32, A::kInt32}),
+    Op(OpId::kIsEntityDead, "IsEntityDead", 0x7D5B1F88E7504BBA, R::kBool, {A::kInt32}),
+    Op(OpId::kSetObjectiveText, "SetObjectiveText", 0xFA233F8FE190514C, R::kNone, {A::kText}),
+    Op(OpId::kShowObjective, "ShowObjective", 0xE9990552DEC71600, R::kNone, {}),
+    Op(OpId::kClearObjective, "ClearObjective", 0xDFF0D417277B41F8, R::kNone, {}),
+    Op(OpId::kTaskTurnToFaceEntity, "TaskTurnToFaceEntity", 0x5AD23D40115353AC, R::kNone,
+       {A::kInt32, A::kInt32, A::kInt32, A::kInt32, A::kInt32, A::kInt32}),
+    Op(OpId::kGiveWeaponToPed, "GiveWeaponToPed", 0x5E3BDDBCB83F3D84, R::kNone,
+       {A::kInt32, A::kUint32, A::kInt32, A::kBool, A::kInt32, A::kInt32, A::kInt32, A::kFloat,
+        A::kFloat, A::kUint32, A::kBool, A::kFloat, A::kBool}),
+    Op(OpId::kGetCurrentPedWeapon, "GetCurrentPedWeapon", 0x3A87E44BB9A01D54, R::kBool,
+       {A::kInt32, A::kOutUint32, A::kBool, A::kInt32, A::kBool}),
+    Op(OpId::kSetCurrentPedWeapon, "SetCurrentPedWeapon", 0xADF692B254977C0C, R::kNone,
+       {A::kInt32, A::kUint32, A::kBool, A::kInt32, A::kBool, A::kBool}),
+    Op(OpId::kTaskAimGunAtEntity, "TaskAimGunAtEntity", 0x9B53BB6E8943AF53, R::kNone,
+       {A::kInt32, A::kInt32, A::kInt32, A::kBool, A::kBool}),
+    Op(OpId::kTaskCombatPed, "TaskCombatPed", 0xF166E48407BAC484, R::kNone,
+       {A::kInt32, A::kInt32, A::kInt32, A::kInt32}),
+    Op(OpId::kGetBlipFromEntity, "GetBlipFromEntity", 0x6D2C41A8BD6D6FD0, R::kInt32, {A::kInt32}),
+    Op(OpId::kDoesBlipExist, "DoesBlipExist", 0xCD82FA174080B3B1, R::kBool, {A::kInt32}),
+    Op(OpId::kClearPedTasks, "ClearPedTasks", 0xE1EF3C1216AFF2CD, R::kNone,
+       {A::kInt32, A::kBool, A::kBool}),
+    Op(OpId::kTaskHandsUp, "TaskHandsUp", 0xF2EAB31979A7F910, R::kNone,
+       {A::kInt32, A::kInt32, A::kInt32, A::kInt32, A::kBool}),
+    Op(OpId::kTaskFleeFrom, "TaskFleeFrom", 0x7B74D8EEDE9B5727, R::kNone,
+       {A::kInt32, A::kInt32, A::kFloat, A::kFloat, A::kFloat, A::kFloat, A::kInt32, A::kInt32,
+        A::kFloat, A::kInt32}),
+}};
+static_assert(kTable.size() == kOperationCount, "one table entry per OpId");
+
+constexpr bool TableIsConsistent() {
+  for (std::size_t i = 0; i < kTable.size(); ++i) {
+    if (static_cast<std::size_t>(kTable[i].id) != i) return false;
+    if (kTable[i].argCount > kMaxOperationArgs) return false;
+    for (std::size_t j = i + 1; j < kTable.size(); ++j) {
+      if (kTable[i].hash == kTable[j].hash || kTable[i].name == kTable[j].name) return false;
+    }
+  }
+  return true;
+}
+static_assert(TableIsConsistent(), "entries in OpId order, hashes and names unique");
+
+// Table indices sorted by hash, for the lookup of every call.
+constexpr std::array<uint8_t, kTable.size()> kByHash = [] {
+  std::array<uint8_t, kTable.size()> order{};
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint8_t>(i);
+  std::sort(order.begin(), order.end(),
+            [](uint8_t a, uint8_t b) { return kTable[a].hash < kTable[b].hash; });
+  return order;
+}();
+
+uint32_t Low(uint64_t slot) {
+  return static_cast<uint32_t>(slot);
+}
+
+bool IsThirtyTwoBit(ArgKind kind) {
+  switch (kind) {
+    case ArgKind::kInt32:
+    case ArgKind::kUint32:
+    case ArgKind::kFloat:
+    case ArgKind::kBool:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsAddress(ArgKind kind) {
+  switch (kind) {
+    case ArgKind::kText:
+    case ArgKind::kHandleRef:
+    case ArgKind::kOutUint32:
+    case ArgKind::kSpeechParams:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string ArgProblem(const Operation& op, std::size_t index, std::string_view what) {
+  std::string message = DescribeOperation(op);
+  message += ": argument ";
+  message += std::to_string(index + 1);
+  message += " (";
+  message += ArgKindName(op.args[index]);
+  message += ") ";
+  message += what;
+  return message;
+}
+
+// The values the block carries after the params hash.
+constexpr std::array<uint32_t, 4> kSpeechFlags = {0, 1, 1, 1};
+
+// Reads the speech block; its slots follow the 32-bit rule too, so a
+// non-zero high half in slots 3 to 8 is reported.
+bool DecodeSpeechParams(const Operation& op, std::size_t index, DecodedArg& arg,
+                        std::vector<std::string>& problems) {
+  std::array<uint64_t, kSpeechParamsSlots> block;
+  std::memcpy(block.data(), reinterpret_cast<const void*>(arg.raw), sizeof block);
+  if (block[0] == 0 || block[1] == 0) {
+    problems.push_back(ArgProblem(op, index, "holds a null line or aux name address"));
+    return false;
+  }
+  arg.text = reinterpret_cast<const char*>(block[0]);
+  arg.aux = reinterpret_cast<const char*>(block[1]);
+  arg.i = static_cast<int32_t>(Low(block[2]));
+  arg.u = Low(block[3]);
+  for (std::size_t slot = 2; slot < kSpeechParamsSlots; ++slot) {
+    if ((block[slot] >> 32) != 0) {
+      problems.push_back(
+          ArgProblem(op, index, "has a non-zero high half in slot " + std::to_string(slot + 1)));
+    }
+  }
+  for (std::size_t k = 0; k < arg.flags.size(); ++k) arg.flags[k] = Low(block[4 + k]);
+  if (!arg.aux.empty())
+    problems.push_back(ArgProblem(op, index, "has an aux name that is not empty"));
+  if (arg.flags != kSpeechFlags) {
+    problems.push_back(ArgProblem(op, index, "does not end in the values 0, 1, 1, 1"));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::span<const Operation> Operations() {
+  return kTable;
+}
+
+const Operation& OperationOf(OpId id) {
+  return kTable[static_cast<std::size_t>(id)];
+}
+
+const Operation* FindOperation(uint64_t hash) {
+  const auto* it = std::lower_bound(kByHash.begin(), kByHash.end(), hash,
+                                    [](uint8_t i, uint64_t h) { return kTable[i].hash < h; });
+  if (it == kByHash.end() || kTable[*it].hash != hash) return nullptr;
+  return &kTable[*it];
+}
+
+std::string_view ArgKindName(ArgKind kind) {
+  switch (kind) {
+    case ArgKind::kInt32:
+      return "int32";
+    case ArgKind::kUint32:
+      return "uint32";
+    case ArgKind::kFloat:
+      return "float";
+    case ArgKind::kBool:
+      return "bool";
+    case ArgKind::kText:
+      return "text";
+    case ArgKind::kUint64:
+      return "uint64";
+    case ArgKind::kHandleRef:
+      return "handle address";
+    case ArgKind::kOutUint32:
+      return "out address";
+    case ArgKind::kSpeechParams:
+      return "speech params";
+  }
+  return "?";
+}
+
+std::string HexHash(uint64_t hash) {
+  char buffer[19];
+  std::snprintf(buffer, sizeof buffer, "0x%016llX", static_cast<unsigned long long>(hash));
+  return buffer;
+}
+
+std::string DescribeOperation(const Operation& op) {
+  std::string out(op.name);
+  out += " (";
+  out += HexHash(op.hash);
+  out += ")";
+  return out;
+}
+
+bool DecodeArgs(const Operation& op, std::span<const uint64_t> raw,
+                std::span<DecodedArg, kMaxOperationArgs> out, std::vector<std::string>& problems) {
+  if (raw.size() != op.argCount) {
+    problems.push_back(DescribeOperation(op) + ": expected " + std::to_string(op.argCount) +
+                       " arguments, got " + std::to_string(raw.size()));
+    return false;
+  }
+  bool callable = true;
+  for (std::size_t index = 0; index < raw.size(); ++index) {
+    DecodedArg& arg = out[index];
+    arg = DecodedArg{};
+    arg.kind = op.args[index];
+    arg.raw = raw[index];
+    if (IsThirtyTwoBit(arg.kind) && (arg.raw >> 32) != 0) {
+      problems.push_back(ArgProblem(op, index, "has a non-zero high half: " + HexHash(arg.raw)));
+    }
+    if (IsAddress(arg.kind) && arg.raw == 0) {
+      problems.push_back(ArgProblem(op, index, "is a null address"));
+      callable = false;
+      continue;
+    }
+    switch (arg.kind) {
+      case ArgKind::kInt32:
+        arg.i = static_cast<int32_t>(Low(arg.raw));
+        break;
+      case ArgKind::kBool:
+        arg.i = Low(arg.raw) != 0 ? 1 : 0;
+        break;
+      case ArgKind::kUint32:
+        arg.u = Low(arg.raw);
+        break;
+      case ArgKind::kFloat:
+        arg.f = std::bit_cast<float>(Low(arg.raw));
+        break;
+      case ArgKind::kText:
+        arg.text = reinterpret_cast<const char*>(arg.raw);
+        break;
+      case ArgKind::kUint64:
+        break;
+      case ArgKind::kHandleRef:
+        // memcpy: an odd address must not be undefined behaviour here.
+        std::memcpy(&arg.i, reinterpret_cast<const void*>(arg.raw), sizeof arg.i);
+        break;
+      case ArgKind::kOutUint32:
+        break;
+      case ArgKind::kSpeechParams:
+        if (!DecodeSpeechParams(op, index, arg, problems)) callable = false;
+        break;
+    }
+  }
+  return callable;
+}
+
+void CallResult::SetFloat(float v) {
+  slots[0] = std::bit_cast<uint32_t>(v);
+}
+
+void CallResult::SetVector3(float x, float y, float z) {
+  slots[0] = std::bit_cast<uint32_t>(x);
+  slots[1] = std::bit_cast<uint32_t>(y);
+  slots[2] = std::bit_cast<uint32_t>(z);
+}
+
+}  // namespace platform

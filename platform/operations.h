@@ -1,0 +1,166 @@
+// The host's table of operations and the decoding of one call.
+//
+// Every operation a plug-in may call is listed once, with its name, its
+// 64-bit hash, the kind of each argument in push order and the kind of its
+// result. The dispatcher (host.h) looks a hash up here, checks the argument
+// count, decodes the pushed 64-bit slots by the listed kinds and encodes the
+// answer into the result slots.
+//
+// Slot encodings: a 32-bit value in the low half with the high half zero; a
+// float as its single-precision bit pattern in the low half; a text or an
+// out-argument as an address; a 64-bit value as the whole slot. Results: an
+// integer, boolean or float in the low half of slot 0, a 64-bit value as all
+// of slot 0, a vector in slots 0 to 2.
+#ifndef HOMESTEAD_PLATFORM_OPERATIONS_H
+#define HOMESTEAD_PLATFORM_OPERATIONS_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+enum class ArgKind : uint8_t {
+  kInt32,         // signed 32-bit value; also entity and blip handles
+  kUint32,        // unsigned 32-bit value: hashes, model names
+  kFloat,         // single-precision bit pattern
+  kBool,          // 32-bit value, non-zero is true
+  kText,          // address of NUL-terminated text
+  kUint64,        // the whole slot, e.g. a string handle
+  kHandleRef,     // address of an int32 handle that the call may overwrite
+  kOutUint32,     // address of a uint32 that the call writes
+  kSpeechParams,  // address of the eight-slot speech parameter block
+};
+
+enum class ResultKind : uint8_t { kNone, kInt32, kUint32, kBool, kFloat, kUint64, kVector3 };
+
+// One entry per operation, in table order.
+enum class OpId : uint8_t {
+  kHashKey,
+  kAddBlipForCoords,
+  kSetBlipSprite,
+  kSetBlipScale,
+  kCreateVarString,
+  kSetBlipName,
+  kAddBlipModifier,
+  kIsActivitySuppressed,
+  kGetClockHours,
+  kPlayerPedId,
+  kGetEntityCoords,
+  kDistanceBetweenCoords,
+  kRemoveBlip,
+  kRequestModel,
+  kHasModelLoaded,
+  kCreatePed,
+  kSetPedRelationshipGroup,
+  kSetPedOptionA,
+  kSetPedOptionB,
+  kSetPedPromptName,
+  kSetPedOptionC,
+  kTaskStartScenarioInPlace,
+  kTaskDefaultIdle,
+  kDoesEntityExist,
+  kAddBlipForEntity,
+  kSetModelAsNoLongerNeeded,
+  kCreateObject,
+  kDeleteEntity,
+  kPlayAmbientSpeech,
+  kIsAnySpeechPlaying,
+  kRandomIntInRange,
+  kIsEntityDead,
+  kSetObjectiveText,
+  kShowObjective,
+  kClearObjective,
+  kTaskTurnToFaceEntity,
+  kGiveWeaponToPed,
+  kGetCurrentPedWeapon,
+  kSetCurrentPedWeapon,
+  kTaskAimGunAtEntity,
+  kTaskCombatPed,
+  kGetBlipFromEntity,
+  kDoesBlipExist,
+  kClearPedTasks,
+  kTaskHandsUp,
+  kTaskFleeFrom,
+  kCount,
+};
+
+inline constexpr std::size_t kOperationCount = static_cast<std::size_t>(OpId::kCount);
+// The longest argument list of any operation (GiveWeaponToPed).
+inline constexpr std::size_t kMaxOperationArgs = 13;
+
+struct Operation {
+  OpId id;
+  std::string_view name;
+  uint64_t hash;
+  ResultKind result;
+  uint8_t argCount;
+  std::array<ArgKind, kMaxOperationArgs> args;
+};
+
+// The whole table, indexed by OpId.
+std::span<const Operation> Operations();
+const Operation& OperationOf(OpId id);
+// nullptr when no operation has this hash.
+const Operation* FindOperation(uint64_t hash);
+
+std::string_view ArgKindName(ArgKind kind);
+
+// Slots of the speech parameter block, as the plug-in fills it.
+inline constexpr std::size_t kSpeechParamsSlots = 8;
+
+// One argument as the handler sees it. Which fields are filled depends on
+// the kind:
+//   kInt32, kBool        i (kBool: 0 or 1)
+//   kUint32              u
+//   kFloat               f
+//   kText                text (the bytes up to the NUL)
+//   kUint64              raw
+//   kHandleRef           i: the handle read through the address before the call
+//   kOutUint32           u: the value the call wrote (after the call)
+//   kSpeechParams        text: line name, aux: aux name, i: variation,
+//                        u: params hash, flags: slots 5 to 8
+struct DecodedArg {
+  ArgKind kind = ArgKind::kInt32;
+  uint64_t raw = 0;
+  int32_t i = 0;
+  uint32_t u = 0;
+  float f = 0.0f;
+  std::string_view text;
+  std::string_view aux;
+  std::array<uint32_t, 4> flags{};
+};
+
+// Decodes the pushed slots of one call of `op` into `out` (one entry per
+// argument). A problem is described in `problems` (one message each, naming
+// the operation and its hash). Returns false when the call cannot be carried
+// out: a wrong argument count or an address that is null (in the speech
+// block too). A 32-bit value with a non-zero high half is a problem but does
+// not stop the call; its low half is used. So is a speech block whose aux name
+// is not the empty text or whose last four slots are not 0, 1, 1, 1.
+bool DecodeArgs(const Operation& op, std::span<const uint64_t> raw,
+                std::span<DecodedArg, kMaxOperationArgs> out, std::vector<std::string>& problems);
+
+// "Name (0x0123456789ABCDEF)".
+std::string DescribeOperation(const Operation& op);
+std::string HexHash(uint64_t hash);
+
+// The three result slots of a call, encoded by the result kind.
+struct CallResult {
+  std::array<uint64_t, 3> slots{};
+
+  void SetInt32(int32_t v) { slots[0] = static_cast<uint32_t>(v); }
+  void SetUint32(uint32_t v) { slots[0] = v; }
+  void SetBool(bool v) { slots[0] = v ? 1 : 0; }
+  void SetFloat(float v);
+  void SetUint64(uint64_t v) { slots[0] = v; }
+  void SetVector3(float x, float y, float z);
+};
+
+}  // namespace platform
+
+#endif  // HOMESTEAD_PLATFORM_OPERATIONS_H

@@ -1,0 +1,75 @@
+// Runs a plug-in in a fresh host and world: load, frames, unload.
+//
+//   auto opened = platform::Session::Open(path);
+//   if (!opened.session) { report opened.error; }
+//   opened.session->RunFrames(600, [](platform::Session& s) {
+//     s.world().MovePlayerToward(target, 0.1f);
+//   });
+//   std::string problem = opened.session->Close();
+//
+// The per-frame callback runs after the world has moved to the frame's time
+// and before the script mains run in that frame, on the host's own stack.
+// Each session makes its own Host (and so its own World) and makes it the
+// active host while it attaches, runs frames and closes. Sessions may follow
+// one another in one process, each from fresh state. Two sessions open at
+// once keep their own hosts, but if they load the same library they share its
+// static state, since a process maps a library only once.
+#ifndef HOMESTEAD_PLATFORM_SESSION_H
+#define HOMESTEAD_PLATFORM_SESSION_H
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/host.h"
+#include "platform/loader.h"
+
+namespace platform {
+
+class Session {
+ public:
+  struct OpenResult {
+    std::unique_ptr<Session> session;  // null on failure
+    std::string error;
+  };
+  using FrameCallback = std::function<void(Session&)>;
+
+  // Makes the host, loads the plug-in and attaches it.
+  static OpenResult Open(const std::string& pluginPath, HostConfig config = {});
+
+  // Closes the session if Close was not called.
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Runs `count` frames. Does nothing once the session is closed.
+  void RunFrames(int64_t count, const FrameCallback& perFrame = {});
+  // Runs frames until at least `ms` of simulated time have passed.
+  void RunForMs(int64_t ms, const FrameCallback& perFrame = {});
+  // Runs frames until `done` answers true after a frame, at most `maxFrames`.
+  // Returns whether `done` was reached.
+  bool RunUntil(const std::function<bool(Session&)>& done, int64_t maxFrames,
+                const FrameCallback& perFrame = {});
+
+  // Detaches and unloads the plug-in. Returns an empty string, or what went
+  // wrong (also recorded in the host's errors).
+  std::string Close();
+  bool open() const { return plugin_ != nullptr; }
+
+  Host& host() { return *host_; }
+  World& world() { return host_->world(); }
+  const std::string& pluginPath() const { return path_; }
+
+ private:
+  Session(std::string path, std::unique_ptr<Host> host);
+  void RunOneFrame(const FrameCallback& perFrame);
+
+  std::string path_;
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<Plugin> plugin_;
+};
+
+}  // namespace platform
+
+#endif  // HOMESTEAD_PLATFORM_SESSION_H

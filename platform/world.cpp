@@ -1,0 +1,674 @@
+#include "platform/world.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+namespace platform {
+namespace {
+
+constexpr int32_t kMinutesPerDay = 24 * 60;
+constexpr double kSecondsPerDay = 24.0 * 3600.0;
+// String handles use the upper half too, so that a caller who cuts one down
+// to 32 bits hands back a handle that resolves to nothing.
+constexpr uint64_t kVarStringBase = 0x5354520000000000;
+
+std::string Coords(const Vec3& v) {
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, "(%.2f, %.2f, %.2f)", v.x, v.y, v.z);
+  return buffer;
+}
+
+std::string Hex32(uint32_t v) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "0x%08X", v);
+  return buffer;
+}
+
+std::string Quoted(std::string_view text) {
+  std::string out = "\"";
+  out += text;
+  out += "\"";
+  return out;
+}
+
+}  // namespace
+
+float Distance3(const Vec3& a, const Vec3& b) {
+  const double dx = double(a.x) - b.x, dy = double(a.y) - b.y, dz = double(a.z) - b.z;
+  return static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz));
+}
+
+uint32_t TextHash(std::string_view text) {
+  uint32_t hash = 2166136261u;
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
+std::string_view TaskName(TaskKind kind) {
+  switch (kind) {
+    case TaskKind::kNone:
+      return "none";
+    case TaskKind::kScenario:
+      return "scenario";
+    case TaskKind::kDefaultIdle:
+      return "default idle";
+    case TaskKind::kTurnToFace:
+      return "turn to face";
+    case TaskKind::kAimAt:
+      return "aim at";
+    case TaskKind::kCombat:
+      return "combat";
+    case TaskKind::kHandsUp:
+      return "hands up";
+    case TaskKind::kFlee:
+      return "flee from";
+  }
+  return "?";
+}
+
+std::string_view EventKindName(EventKind kind) {
+  switch (kind) {
+    case EventKind::kBlipAdded:
+      return "blip added";
+    case EventKind::kBlipLabelled:
+      return "blip labelled";
+    case EventKind::kBlipRemoved:
+      return "blip removed";
+    case EventKind::kPedCreated:
+      return "ped created";
+    case EventKind::kObjectCreated:
+      return "object created";
+    case EventKind::kCreationFailed:
+      return "creation failed";
+    case EventKind::kEntityDeleted:
+      return "entity deleted";
+    case EventKind::kPedKilled:
+      return "ped killed";
+    case EventKind::kObjectTaken:
+      return "object taken";
+    case EventKind::kTaskGiven:
+      return "task given";
+    case EventKind::kTasksCleared:
+      return "tasks cleared";
+    case EventKind::kWeaponGiven:
+      return "weapon given";
+    case EventKind::kWeaponDrawn:
+      return "weapon drawn";
+    case EventKind::kSpeech:
+      return "speech";
+    case EventKind::kSpeechSilenced:
+      return "speech silenced";
+    case EventKind::kObjectiveShown:
+      return "objective shown";
+    case EventKind::kObjectiveCleared:
+      return "objective cleared";
+  }
+  return "?";
+}
+
+int64_t DefaultSpeechDurationMs(std::string_view line, int32_t variation) {
+  const int64_t base = 1200 + 80 * static_cast<int64_t>(line.size());
+  const int64_t byVariation = 150 * ((variation > 0 ? variation - 1 : 0) % 3);
+  return std::clamp<int64_t>(base + byVariation, 1500, 5000);
+}
+
+World::World(WorldConfig config) : config_(std::move(config)), random_(config_.seed) {
+  SetClock(config_.startHour, config_.startMinute);
+  Entity player;
+  player.handle = kPlayerHandle;
+  player.position = config_.playerStart;
+  entities_.emplace(kPlayerHandle, std::move(player));
+  nextEntity_ = kPlayerHandle + 1;
+}
+
+// --- Time ---------------------------------------------------------------------
+
+void World::AdvanceTo(int64_t frame, int64_t nowUs) {
+  const int64_t elapsedUs = std::max<int64_t>(0, nowUs - nowUs_);
+  frame_ = frame;
+  nowUs_ = std::max(nowUs_, nowUs);
+  MoveFleeingPeds(static_cast<double>(elapsedUs) / 1e6);
+}
+
+void World::MoveFleeingPeds(double seconds) {
+  if (seconds <= 0.0) return;
+  const double step = config_.fleeSpeed * seconds;
+  for (auto& [handle, e] : entities_) {
+    if (e.kind != EntityKind::kPed || e.dead || e.task.kind != TaskKind::kFlee) continue;
+    const Entity* threat = FindEntity(e.task.target);
+    const Vec3 from = threat != nullptr ? threat->position : e.position;
+    double dx = double(e.position.x) - from.x;
+    double dy = double(e.position.y) - from.y;
+    double length = std::sqrt(dx * dx + dy * dy);
+    if (length < 1e-6) {
+      // Standing on the threat: run the way the ped faces.
+      const double radians = e.heading * M_PI / 180.0;
+      dx = -std::sin(radians);
+      dy = std::cos(radians);
+      length = 1.0;
+    }
+    e.position.x = static_cast<float>(e.position.x + dx / length * step);
+    e.position.y = static_cast<float>(e.position.y + dy / length * step);
+    e.heading = static_cast<float>(std::fmod(std::atan2(-dx, dy) * 180.0 / M_PI + 360.0, 360.0));
+  }
+}
+
+// --- Player -----------------------------------------------------------------------
+
+Vec3 World::PlayerPosition() const {
+  return entities_.at(kPlayerHandle).position;
+}
+
+void World::SetPlayerPosition(const Vec3& position) {
+  entities_.at(kPlayerHandle).position = position;
+}
+
+bool World::MovePlayerToward(const Vec3& target, float metres) {
+  Vec3& at = entities_.at(kPlayerHandle).position;
+  const float remaining = Distance3(at, target);
+  if (remaining <= metres) {
+    at = target;
+    return true;
+  }
+  const float t = metres / remaining;
+  at.x += (target.x - at.x) * t;
+  at.y += (target.y - at.y) * t;
+  at.z += (target.z - at.z) * t;
+  return false;
+}
+
+// --- Clock --------------------------------------------------------------------------
+
+int32_t World::ClockMinuteOfDay() const {
+  const double seconds = clockAnchorGameSeconds_ +
+                         static_cast<double>(nowUs_ - clockAnchorUs_) / 1e6 * config_.clockRate;
+  const double ofDay = std::fmod(seconds, kSecondsPerDay);
+  return static_cast<int32_t>(ofDay / 60.0) % kMinutesPerDay;
+}
+
+int32_t World::ClockHour() const {
+  return ClockMinuteOfDay() / 60;
+}
+
+void World::SetClock(int32_t hour, int32_t minute) {
+  clockAnchorUs_ = nowUs_;
+  const int32_t ofDay = ((hour * 60 + minute) % kMinutesPerDay + kMinutesPerDay) % kMinutesPerDay;
+  clockAnchorGameSeconds_ = ofDay * 60.0;
+}
+
+void World::AdvanceClockMinutes(int64_t minutes) {
+  const double seconds = clockAnchorGameSeconds_ +
+                         static_cast<double>(nowUs_ - clockAnchorUs_) / 1e6 * config_.clockRate;
+  clockAnchorUs_ = nowUs_;
+  // Keep within one day so that the double keeps its precision on long runs.
+  clockAnchorGameSeconds_ =
+      std::fmod(seconds + static_cast<double>(minutes) * 60.0, kSecondsPerDay);
+  if (clockAnchorGameSeconds_ < 0) clockAnchorGameSeconds_ += kSecondsPerDay;
+}
+
+// --- Random ---------------------------------------------------------------------------
+
+void World::ScriptRandom(std::vector<int32_t> answers) {
+  scriptedRandom_.insert(scriptedRandom_.end(), answers.begin(), answers.end());
+}
+
+int32_t World::RandomIntInRange(int32_t min, int32_t max) {
+  if (!scriptedRandom_.empty()) {
+    const int32_t answer = scriptedRandom_.front();
+    scriptedRandom_.pop_front();
+    return answer;
+  }
+  if (max <= min) return min;
+  const auto span = static_cast<uint32_t>(static_cast<int64_t>(max) - min);
+  return static_cast<int32_t>(min + static_cast<int64_t>(random_() % span));
+}
+
+// --- Entities ---------------------------------------------------------------------------
+
+const Entity* World::FindEntity(int32_t handle) const {
+  const auto it = entities_.find(handle);
+  return it == entities_.end() ? nullptr : &it->second;
+}
+
+Entity* World::MutableEntity(int32_t handle) {
+  const auto it = entities_.find(handle);
+  return it == entities_.end() ? nullptr : &it->second;
+}
+
+Entity* World::MutablePed(int32_t handle) {
+  Entity* e = MutableEntity(handle);
+  return e != nullptr && e->kind == EntityKind::kPed ? e : nullptr;
+}
+
+std::vector<const Entity*> World::Peds() const {
+  std::vector<const Entity*> peds;
+  for (const auto& [handle, e] : entities_) {
+    if (e.kind == EntityKind::kPed && handle != kPlayerHandle) peds.push_back(&e);
+  }
+  return peds;
+}
+
+std::vector<const Entity*> World::Objects() const {
+  std::vector<const Entity*> objects;
+  for (const auto& [handle, e] : entities_) {
+    if (e.kind == EntityKind::kObject) objects.push_back(&e);
+  }
+  return objects;
+}
+
+bool World::KillPed(int32_t handle) {
+  Entity* ped = MutablePed(handle);
+  if (ped == nullptr || ped->dead || handle == kPlayerHandle) return false;
+  ped->dead = true;
+  ped->speakingUntilUs = nowUs_;
+  ped->task = Task{};
+  Record(EventKind::kPedKilled, handle,
+         "ped " + std::to_string(handle) + " killed at " + Coords(ped->position))
+      .position = ped->position;
+  return true;
+}
+
+bool World::TakeObject(int32_t handle) {
+  Entity* object = MutableEntity(handle);
+  if (object == nullptr || object->kind != EntityKind::kObject) return false;
+  Record(EventKind::kObjectTaken, handle, "object " + std::to_string(handle) + " taken").position =
+      object->position;
+  RemoveBlipsOn(handle, "its object was taken");
+  entities_.erase(handle);
+  return true;
+}
+
+Vec3 World::GetEntityCoords(int32_t entity) const {
+  const Entity* e = FindEntity(entity);
+  return e != nullptr ? e->position : Vec3{};
+}
+
+float World::DistanceBetweenCoords(const Vec3& a, const Vec3& b, bool useZ) {
+  if (useZ) return Distance3(a, b);
+  return Distance3(Vec3{a.x, a.y, 0.0f}, Vec3{b.x, b.y, 0.0f});
+}
+
+bool World::DoesEntityExist(int32_t entity) const {
+  return FindEntity(entity) != nullptr;
+}
+
+bool World::IsEntityDead(int32_t entity) const {
+  const Entity* e = FindEntity(entity);
+  return e == nullptr || e->dead;
+}
+
+// --- Models and creation ----------------------------------------------------------------
+
+bool World::ModelLoaded(uint32_t model) const {
+  if (config_.modelLoadFrames < 0) return false;
+  const auto it = modelRequests_.find(model);
+  return it != modelRequests_.end() && frame_ - it->second >= config_.modelLoadFrames;
+}
+
+void World::RequestModel(uint32_t model) {
+  modelRequests_.emplace(model, frame_);  // a repeated request keeps the first
+}
+
+void World::SetModelAsNoLongerNeeded(uint32_t model) {
+  modelRequests_.erase(model);
+}
+
+int32_t World::CreatePed(uint32_t model, const Vec3& at, float heading) {
+  if (!ModelLoaded(model)) {
+    Record(EventKind::kCreationFailed, 0, "ped not created: model " + Hex32(model) + " not loaded")
+        .number = static_cast<int32_t>(model);
+    return 0;
+  }
+  Entity ped;
+  ped.handle = nextEntity_++;
+  ped.kind = EntityKind::kPed;
+  ped.model = model;
+  ped.position = at;
+  ped.heading = heading;
+  char heading_text[32];
+  std::snprintf(heading_text, sizeof heading_text, "%.1f", heading);
+  WorldEvent& event = Record(EventKind::kPedCreated, ped.handle,
+                             "ped " + std::to_string(ped.handle) + " created at " + Coords(at) +
+                                 " heading " + heading_text + ", model " + Hex32(model));
+  event.position = at;
+  event.number = static_cast<int32_t>(model);
+  const int32_t handle = ped.handle;
+  entities_.emplace(handle, std::move(ped));
+  return handle;
+}
+
+int32_t World::CreateObject(uint32_t model, const Vec3& at) {
+  if (!ModelLoaded(model)) {
+    Record(EventKind::kCreationFailed, 0,
+           "object not created: model " + Hex32(model) + " not loaded")
+        .number = static_cast<int32_t>(model);
+    return 0;
+  }
+  Entity object;
+  object.handle = nextEntity_++;
+  object.kind = EntityKind::kObject;
+  object.model = model;
+  object.position = at;
+  WorldEvent& event = Record(EventKind::kObjectCreated, object.handle,
+                             "object " + std::to_string(object.handle) + " created at " +
+                                 Coords(at) + ", model " + Hex32(model));
+  event.position = at;
+  event.number = static_cast<int32_t>(model);
+  const int32_t handle = object.handle;
+  entities_.emplace(handle, std::move(object));
+  return handle;
+}
+
+void World::DeleteEntity(int32_t* handle) {
+  const int32_t target = *handle;
+  const Entity* e = FindEntity(target);
+  if (e == nullptr || target == kPlayerHandle) return;
+  const char* what = e->kind == EntityKind::kPed ? "ped " : "object ";
+  Record(EventKind::kEntityDeleted, target, what + std::to_string(target) + " deleted").position =
+      e->position;
+  RemoveBlipsOn(target, "its entity was deleted");
+  entities_.erase(target);
+  *handle = 0;
+}
+
+// --- Ped set-up, tasks and weapons ------------------------------------------------------
+
+void World::SetPedRelationshipGroup(int32_t ped, uint32_t group) {
+  if (Entity* e = MutablePed(ped)) e->relationshipGroup = group;
+}
+
+void World::SetPedOption(PedOption which, int32_t ped, int32_t value) {
+  Entity* e = MutablePed(ped);
+  if (e == nullptr) return;
+  switch (which) {
+    case PedOption::kA:
+      e->optionA = value;
+      break;
+    case PedOption::kB:
+      e->optionB = value;
+      break;
+    case PedOption::kC:
+      e->optionC = value;
+      break;
+  }
+}
+
+void World::SetPedPromptName(int32_t ped, std::string_view name) {
+  if (Entity* e = MutablePed(ped)) e->promptName = std::string(name);
+}
+
+void World::GiveTask(int32_t ped, const Task& task) {
+  Entity* e = MutablePed(ped);
+  if (e == nullptr) return;
+  e->task = task;
+  std::string words = (ped == kPlayerHandle ? std::string("player") : "ped " + std::to_string(ped));
+  words += ": ";
+  words += TaskName(task.kind);
+  if (task.kind == TaskKind::kScenario) {
+    words += " " + Quoted(NameOr(task.scenario));
+  } else if (task.target != 0) {
+    words += task.target == kPlayerHandle ? " player" : " entity " + std::to_string(task.target);
+  }
+  WorldEvent& event = Record(EventKind::kTaskGiven, ped, std::move(words));
+  event.other = task.target;
+  event.position = e->position;
+  event.text = task.kind == TaskKind::kScenario ? NameOr(task.scenario) : TaskName(task.kind);
+}
+
+void World::ClearPedTasks(int32_t ped) {
+  Entity* e = MutablePed(ped);
+  if (e == nullptr) return;
+  e->task = Task{};
+  Record(EventKind::kTasksCleared, ped, "ped " + std::to_string(ped) + ": tasks cleared");
+}
+
+void World::GiveWeaponToPed(int32_t ped, uint32_t weapon) {
+  Entity* e = MutablePed(ped);
+  if (e == nullptr) return;
+  if (std::find(e->weapons.begin(), e->weapons.end(), weapon) == e->weapons.end()) {
+    e->weapons.push_back(weapon);
+  }
+  Record(EventKind::kWeaponGiven, ped, "ped " + std::to_string(ped) + " given " + NameOr(weapon))
+      .text = NameOr(weapon);
+}
+
+bool World::GetCurrentPedWeapon(int32_t ped, uint32_t* weapon) const {
+  const Entity* e = FindEntity(ped);
+  *weapon = e != nullptr ? e->currentWeapon : 0;
+  return *weapon != 0;
+}
+
+void World::SetCurrentPedWeapon(int32_t ped, uint32_t weapon) {
+  Entity* e = MutablePed(ped);
+  if (e == nullptr || std::find(e->weapons.begin(), e->weapons.end(), weapon) == e->weapons.end()) {
+    return;
+  }
+  e->currentWeapon = weapon;
+  Record(EventKind::kWeaponDrawn, ped, "ped " + std::to_string(ped) + " draws " + NameOr(weapon))
+      .text = NameOr(weapon);
+}
+
+// --- Speech -----------------------------------------------------------------------------
+
+bool World::PlayAmbientSpeech(int32_t ped, std::string_view line, int32_t variation,
+                              uint32_t paramsHash) {
+  Entity* e = MutablePed(ped);
+  const std::string who = ped == kPlayerHandle ? "player" : "ped " + std::to_string(ped);
+  if (e == nullptr || e->dead) {
+    WorldEvent& event =
+        Record(EventKind::kSpeechSilenced, ped,
+               who + " cannot say " + std::string(line) + (e == nullptr ? ": gone" : ": dead"));
+    event.text = std::string(line);
+    event.number = variation;
+    return false;
+  }
+  const int64_t ms = config_.speechDurationMs ? config_.speechDurationMs(line, variation)
+                                              : DefaultSpeechDurationMs(line, variation);
+  SpeechLine spoken;
+  spoken.frame = frame_;
+  spoken.startUs = nowUs_;
+  spoken.durationUs = ms * 1000;
+  spoken.ped = ped;
+  spoken.line = std::string(line);
+  spoken.variation = variation;
+  spoken.paramsHash = paramsHash;
+  e->speakingUntilUs = nowUs_ + spoken.durationUs;
+  WorldEvent& event =
+      Record(EventKind::kSpeech, ped,
+             who + " says " + spoken.line + " (variation " + std::to_string(variation) + ")");
+  event.text = spoken.line;
+  event.number = variation;
+  event.position = e->position;
+  speech_.push_back(std::move(spoken));
+  return true;
+}
+
+bool World::IsAnySpeechPlaying(int32_t ped) const {
+  const Entity* e = FindEntity(ped);
+  return e != nullptr && !e->dead && nowUs_ < e->speakingUntilUs;
+}
+
+// --- Objectives -------------------------------------------------------------------------
+
+void World::SetObjectiveText(std::string_view text) {
+  pendingObjective_ = std::string(text);
+}
+
+void World::ShowObjective() {
+  if (!pendingObjective_) return;
+  shownObjective_ = pendingObjective_;
+  Record(EventKind::kObjectiveShown, 0, "objective shown: " + Quoted(*shownObjective_)).text =
+      *shownObjective_;
+}
+
+void World::ClearObjective() {
+  if (!shownObjective_) return;
+  Record(EventKind::kObjectiveCleared, 0, "objective cleared: " + Quoted(*shownObjective_)).text =
+      *shownObjective_;
+  shownObjective_.reset();
+}
+
+// --- Texts and blips ----------------------------------------------------------------------
+
+uint32_t World::HashKey(std::string_view text) {
+  const uint32_t hash = TextHash(text);
+  hashNames_.try_emplace(hash, text);
+  return hash;
+}
+
+std::optional<std::string_view> World::NameOfHash(uint32_t hash) const {
+  const auto it = hashNames_.find(hash);
+  if (it == hashNames_.end()) return std::nullopt;
+  return std::string_view(it->second);
+}
+
+std::string World::NameOr(uint32_t hash) const {
+  const auto name = NameOfHash(hash);
+  return name ? std::string(*name) : Hex32(hash);
+}
+
+uint64_t World::CreateVarString(int32_t /*kind*/, std::string_view format, std::string_view text) {
+  if (format != "LITERAL_STRING") return 0;
+  varStrings_.emplace_back(text);
+  return kVarStringBase + varStrings_.size();
+}
+
+Blip* World::MutableBlip(int32_t handle) {
+  const auto it = blips_.find(handle);
+  return it == blips_.end() ? nullptr : &it->second;
+}
+
+std::string World::BlipWords(const Blip& blip) const {
+  std::string words = "blip " + std::to_string(blip.handle);
+  if (!blip.label.empty()) words += " " + Quoted(blip.label);
+  return words;
+}
+
+int32_t World::AddBlipForCoords(uint32_t style, const Vec3& at) {
+  Blip blip;
+  blip.handle = nextBlip_++;
+  blip.coords = at;
+  blip.style = style;
+  WorldEvent& event =
+      Record(EventKind::kBlipAdded, blip.handle, BlipWords(blip) + " added at " + Coords(at));
+  event.position = at;
+  const int32_t handle = blip.handle;
+  blips_.emplace(handle, std::move(blip));
+  return handle;
+}
+
+int32_t World::AddBlipForEntity(uint32_t style, int32_t entity) {
+  const Entity* e = FindEntity(entity);
+  if (e == nullptr) return 0;
+  Blip blip;
+  blip.handle = nextBlip_++;
+  blip.entity = entity;
+  blip.coords = e->position;
+  blip.style = style;
+  const char* what = e->kind == EntityKind::kPed ? " added on ped " : " added on object ";
+  WorldEvent& event =
+      Record(EventKind::kBlipAdded, blip.handle, BlipWords(blip) + what + std::to_string(entity));
+  event.other = entity;
+  event.position = e->position;
+  const int32_t handle = blip.handle;
+  blips_.emplace(handle, std::move(blip));
+  return handle;
+}
+
+void World::SetBlipSprite(int32_t blip, uint32_t sprite) {
+  if (Blip* b = MutableBlip(blip)) b->sprite = sprite;
+}
+
+void World::SetBlipScale(int32_t blip, float scale) {
+  if (Blip* b = MutableBlip(blip)) b->scale = scale;
+}
+
+bool World::SetBlipName(int32_t blip, uint64_t name) {
+  if (name <= kVarStringBase || name > kVarStringBase + varStrings_.size()) return false;
+  Blip* b = MutableBlip(blip);
+  if (b == nullptr) return true;
+  b->label = varStrings_[name - kVarStringBase - 1];
+  Record(EventKind::kBlipLabelled, blip,
+         "blip " + std::to_string(blip) + " labelled " + Quoted(b->label))
+      .text = b->label;
+  return true;
+}
+
+void World::AddBlipModifier(int32_t blip, uint32_t modifier) {
+  if (Blip* b = MutableBlip(blip)) b->modifiers.push_back(modifier);
+}
+
+void World::RemoveBlip(int32_t* handle) {
+  const auto it = blips_.find(*handle);
+  if (it == blips_.end()) return;
+  WorldEvent& event =
+      Record(EventKind::kBlipRemoved, it->first, BlipWords(it->second) + " removed");
+  event.text = it->second.label;
+  event.other = it->second.entity;
+  event.position = BlipPosition(it->second);
+  blips_.erase(it);
+  *handle = 0;
+}
+
+void World::RemoveBlipsOn(int32_t entity, std::string_view why) {
+  for (auto it = blips_.begin(); it != blips_.end();) {
+    if (it->second.entity != entity) {
+      ++it;
+      continue;
+    }
+    WorldEvent& event = Record(EventKind::kBlipRemoved, it->first,
+                               BlipWords(it->second) + " removed: " + std::string(why));
+    event.text = it->second.label;
+    event.other = entity;
+    event.position = BlipPosition(it->second);
+    it = blips_.erase(it);
+  }
+}
+
+std::vector<const Blip*> World::BlipsOn(int32_t entity) const {
+  std::vector<const Blip*> on;
+  for (const auto& [handle, blip] : blips_) {
+    if (blip.entity == entity) on.push_back(&blip);
+  }
+  return on;
+}
+
+Vec3 World::BlipPosition(const Blip& blip) const {
+  if (blip.entity == 0) return blip.coords;
+  const Entity* e = FindEntity(blip.entity);
+  return e != nullptr ? e->position : blip.coords;
+}
+
+int32_t World::GetBlipFromEntity(int32_t entity) {
+  Entity* e = MutableEntity(entity);
+  if (e == nullptr) return 0;
+  const std::vector<const Blip*> on = BlipsOn(entity);
+  if (on.empty()) return 0;
+  const Blip* blip = on[e->blipCursor % on.size()];
+  ++e->blipCursor;
+  return blip->handle;
+}
+
+bool World::DoesBlipExist(int32_t blip) const {
+  return blips_.count(blip) != 0;
+}
+
+// --- Event log ------------------------------------------------------------------------------
+
+WorldEvent& World::Record(EventKind kind, int32_t subject, std::string words) {
+  WorldEvent& event = events_.emplace_back();
+  event.frame = frame_;
+  event.timeUs = nowUs_;
+  event.clockMinute = ClockMinuteOfDay();
+  event.kind = kind;
+  event.subject = subject;
+  event.words = std::move(words);
+  return event;
+}
+
+}  // namespace platform

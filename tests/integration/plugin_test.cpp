@@ -1,0 +1,128 @@
+// Loading, running and unloading the built plug-in library.
+#include <elf.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "elf_symbols.h"
+#include "platform/loader.h"
+#include "platform/session.h"
+
+namespace platform {
+namespace {
+
+constexpr const char* kPlugin = HOMESTEAD_PLUGIN_PATH;
+
+struct HomeBlip {
+  int id;
+  Vec3 centre;
+};
+constexpr HomeBlip kHomes[] = {
+    {1, {2626.33f, 1695.275f, 115.693f}},
+    {7, {2308.75f, -331.853f, 41.899f}},
+};
+
+int CountEvents(const World& world, EventKind kind) {
+  int count = 0;
+  for (const WorldEvent& e : world.events()) count += e.kind == kind;
+  return count;
+}
+
+TEST(PluginLoadTest, LoadFailuresAreMessagesNotCrashes) {
+  auto missing = Session::Open("/nonexistent/libnothing.so");
+  EXPECT_EQ(missing.session, nullptr);
+  EXPECT_NE(missing.error.find("cannot load plug-in '/nonexistent/libnothing.so'"),
+            std::string::npos)
+      << missing.error;
+
+  auto noEntry = Plugin::Load(HOMESTEAD_HOST_LIBRARY_PATH);
+  EXPECT_EQ(noEntry.plugin, nullptr);
+  EXPECT_NE(noEntry.error.find("has no LibraryEntry"), std::string::npos) << noEntry.error;
+  EXPECT_EQ(Host::Active(), nullptr) << "a failed open leaves no host behind";
+}
+
+TEST(PluginLoadTest, StartUpShowsBothHomeBlipsAtTheirCentres) {
+  auto opened = Session::Open(kPlugin);
+  ASSERT_NE(opened.session, nullptr) << opened.error;
+  Session& session = *opened.session;
+  EXPECT_EQ(session.host().scheduler().ScriptCount(), 1u);
+  session.RunFrames(3000);  // player far from both homesteads
+
+  const World& world = session.world();
+  ASSERT_EQ(world.blips().size(), 2u);
+  auto blip = world.blips().begin();
+  for (const HomeBlip& home : kHomes) {
+    SCOPED_TRACE("homestead " + std::to_string(home.id));
+    const Blip& b = (blip++)->second;  // created in registry order: 1, then 7
+    EXPECT_EQ(b.coords.x, home.centre.x);
+    EXPECT_EQ(b.coords.y, home.centre.y);
+    EXPECT_EQ(b.coords.z, home.centre.z);
+    EXPECT_EQ(b.entity, 0);
+    EXPECT_EQ(b.label, "Galdervine");
+    EXPECT_EQ(b.style, 1664425300u);
+    EXPECT_EQ(b.sprite, TextHash("blip_robbery_home"));
+    EXPECT_EQ(b.scale, 0.6f);
+    EXPECT_EQ(b.modifiers, std::vector<uint32_t>{TextHash("BLIP_MODIFIER_SCALE_2")});
+  }
+  EXPECT_EQ(CountEvents(world, EventKind::kBlipAdded), 2);
+  EXPECT_EQ(session.Close(), "");
+  EXPECT_TRUE(session.host().errors().empty()) << session.host().errors().front();
+}
+
+TEST(PluginLoadTest, EachLoadStartsFromFreshState) {
+  for (int load = 1; load <= 3; ++load) {
+    SCOPED_TRACE("load " + std::to_string(load));
+    auto opened = Session::Open(kPlugin);
+    ASSERT_NE(opened.session, nullptr) << opened.error;
+    Session& session = *opened.session;
+    EXPECT_TRUE(IsLibraryResident(kPlugin));
+    session.RunFrames(600);
+    EXPECT_EQ(CountEvents(session.world(), EventKind::kBlipAdded), 2);
+    EXPECT_EQ(session.world().blips().size(), 2u);
+    // Unloading happens with the script main suspended in its wait.
+    EXPECT_EQ(session.Close(), "");
+    EXPECT_FALSE(IsLibraryResident(kPlugin)) << "dlclose must really unload the library";
+    EXPECT_EQ(session.host().scheduler().ScriptCount(), 0u);
+    EXPECT_TRUE(session.host().errors().empty()) << session.host().errors().front();
+  }
+}
+
+TEST(PluginLoadTest, UnloadingWhileAStageWaitsIsClean) {
+  HostConfig config;
+  const Vec3 centre = kHomes[0].centre;
+  config.world.playerStart = Vec3{centre.x, centre.y - 40.0f, centre.z};
+  auto opened = Session::Open(kPlugin, config);
+  ASSERT_NE(opened.session, nullptr) << opened.error;
+  Session& session = *opened.session;
+  // Walk in until the approach dialogue is under way, then unload with the
+  // script main suspended inside it.
+  ASSERT_TRUE(session.RunUntil([](Session& s) { return !s.world().speech().empty(); }, 60 * 60,
+                               [&](Session& s) { s.world().MovePlayerToward(centre, 0.1f); }));
+  ASSERT_TRUE(session.world().IsAnySpeechPlaying(World::kPlayerHandle));
+  EXPECT_EQ(session.Close(), "");
+  EXPECT_FALSE(IsLibraryResident(kPlugin));
+  EXPECT_TRUE(session.host().errors().empty()) << session.host().errors().front();
+}
+
+TEST(PluginSymbolsTest, ExportsOnlyTheEntryAndImportsTheSixHookFunctions) {
+  const elf::SymbolTable table = elf::ReadDynamicSymbols(kPlugin);
+  ASSERT_TRUE(table.error.empty()) << table.error;
+
+  std::set<std::string> exported, imported;
+  for (const elf::DynamicSymbol& s : table.symbols) {
+    EXPECT_NE(s.binding, STB_GNU_UNIQUE)
+        << s.name << " is a unique symbol: it would pin the library";
+    if (s.binding == STB_LOCAL) continue;
+    if (s.defined && s.visibility == STV_DEFAULT) exported.insert(s.name);
+    if (!s.defined) imported.insert(s.name);
+  }
+  EXPECT_EQ(exported, std::set<std::string>{"LibraryEntry"});
+  for (const char* name : {"scriptRegister", "scriptUnregister", "scriptWait", "nativeInit",
+                           "nativePush64", "nativeCall"}) {
+    EXPECT_EQ(imported.count(name), 1u) << name;
+  }
+}
+
+}  // namespace
+}  // namespace platform
