@@ -1,0 +1,180 @@
+#include "sim/cli.h"
+
+#include <array>
+#include <charconv>
+#include <string_view>
+
+#include "sim/milestone.h"
+#include "sim/places.h"
+
+#ifndef HOMESTEAD_VERSION
+#define HOMESTEAD_VERSION "unknown"
+#endif
+
+namespace sim {
+namespace {
+
+enum class Takes : uint8_t { kNothing, kValue };
+
+struct OptionInfo {
+  std::string_view name;
+  Takes takes;
+};
+
+constexpr std::array<OptionInfo, 11> kOptions = {{
+    {"--help", Takes::kNothing},
+    {"--version", Takes::kNothing},
+    {"--list", Takes::kNothing},
+    {"--quiet", Takes::kNothing},
+    {"--realtime", Takes::kNothing},
+    {"--scenario", Takes::kValue},
+    {"--file", Takes::kValue},
+    {"--seed", Takes::kValue},
+    {"--trace", Takes::kValue},
+    {"--map", Takes::kValue},
+    {"--plugin", Takes::kValue},
+}};
+
+constexpr std::string_view kHelpHead = R"(Usage: homestead-sim [options]
+
+Loads the homestead robbery plug-in into a simulated world, plays a scenario
+and tells what happened: a timeline on standard output, and on request a trace
+of every host call and a map of the homestead.
+
+Options:
+  --scenario NAME   play the built-in scenario NAME (default: robbery)
+  --file PATH       play the scenario written in the file PATH
+  --list            list the built-in scenarios, one line each
+  --seed N          seed of the world's random draws (default: the scenario's
+                    own seed, else 1); the same seed gives the same bytes
+  --trace FILE      write every host call as one JSON object per line
+  --map FILE.svg    draw a map of the homestead as SVG
+  --plugin PATH     the plug-in library to load (default: the
+                    libhomestead_robbery.so found next to this program)
+  --quiet           print only the closing summary line
+  --realtime        play at the speed of the wall clock instead of as fast
+                    as possible
+  --help            show this text
+  --version         show the version
+
+Output files are written to a temporary file beside their destination and
+renamed into place only when the run succeeds; a failed run leaves any
+existing file untouched.
+
+Exit status: 0 the run succeeded and every expectation held; 1 the run
+failed (an expectation did not hold, a wait timed out, an action was
+impossible, or the plug-in misbehaved); 2 a usage or input error (bad
+option, bad scenario file, unusable output path, plug-in not loadable).
+
+Scenario files (full description in sim/SCENARIOS.md):
+  One statement per line; '#' starts a comment. Settings come first:
+    name NAME                  about TEXT           seed N
+    clock HH:MM                homestead N          start at POSITION
+  then actions, played in order:
+    ride to POSITION [at SPEED]
+    ride towards homestead N to DISTANCE [at SPEED]
+    ride away from homestead N to DISTANCE [at SPEED]
+    wait DURATION              wait for MILESTONE [up to DURATION]
+    shoot occupant K [of homestead N]
+    shoot all [of homestead N]  shoot all but one [of homestead N]
+    take money [of homestead N]
+    advance clock DURATION     set clock HH:MM      set hour H
+    suppress on|off            expect MILESTONE     expect no MILESTONE
+  POSITION: x y z | homestead N | loot of homestead N
+            | DISTANCE COMPASS of homestead N  (e.g. 150m south of homestead 1)
+  DURATION: 500ms, 2s, 3min, 6h   DISTANCE: 18m   SPEED: 4m/s (default 4m/s)
+)";
+
+std::string Usage(std::string message) {
+  return message + " (try --help)";
+}
+
+}  // namespace
+
+std::variant<Options, UsageError> ParseCommandLine(std::span<const char* const> args) {
+  Options options;
+  bool scenarioGiven = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    std::string_view value;
+    bool hasInlineValue = false;
+    if (const std::size_t equals = arg.find('='); arg.starts_with("--") && equals != arg.npos) {
+      value = arg.substr(equals + 1);
+      arg = arg.substr(0, equals);
+      hasInlineValue = true;
+    }
+    const OptionInfo* option = nullptr;
+    for (const OptionInfo& candidate : kOptions) {
+      if (candidate.name == arg) option = &candidate;
+    }
+    if (option == nullptr) return UsageError{Usage("unknown option '" + std::string(arg) + "'")};
+    if (option->takes == Takes::kNothing && hasInlineValue) {
+      return UsageError{Usage("option " + std::string(arg) + " takes no value")};
+    }
+    if (option->takes == Takes::kValue && !hasInlineValue) {
+      if (i + 1 >= args.size()) {
+        return UsageError{Usage("option " + std::string(arg) + " needs a value")};
+      }
+      value = args[++i];
+    }
+    if (option->takes == Takes::kValue && value.empty()) {
+      return UsageError{Usage("option " + std::string(arg) + " needs a non-empty value")};
+    }
+
+    if (arg == "--help") {
+      options.command = Options::Command::kHelp;
+    } else if (arg == "--version") {
+      if (options.command != Options::Command::kHelp) options.command = Options::Command::kVersion;
+    } else if (arg == "--list") {
+      if (options.command == Options::Command::kRun) options.command = Options::Command::kList;
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else if (arg == "--realtime") {
+      options.realtime = true;
+    } else if (arg == "--scenario") {
+      options.scenario = std::string(value);
+      scenarioGiven = true;
+    } else if (arg == "--file") {
+      options.file = std::string(value);
+    } else if (arg == "--seed") {
+      uint32_t seed = 0;
+      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
+      if (ec != std::errc() || end != value.data() + value.size()) {
+        return UsageError{Usage("invalid seed '" + std::string(value) +
+                                "'; expected a whole number from 0 to 4294967295")};
+      }
+      options.seed = seed;
+    } else if (arg == "--trace") {
+      options.tracePath = std::string(value);
+    } else if (arg == "--map") {
+      options.mapPath = std::string(value);
+    } else if (arg == "--plugin") {
+      options.pluginPath = std::string(value);
+    }
+  }
+  if (scenarioGiven && !options.file.empty()) {
+    return UsageError{Usage("--scenario and --file exclude each other")};
+  }
+  if (!options.tracePath.empty() && options.tracePath == options.mapPath) {
+    return UsageError{Usage("--trace and --map name the same file")};
+  }
+  return options;
+}
+
+std::string HelpText() {
+  std::string text(kHelpHead);
+  text += "  Homesteads on the map: " + KnownHomesteadIds() + ".\n\nMilestones:\n";
+  for (std::size_t i = 0; i < kMilestoneCount; ++i) {
+    const Milestone milestone = MilestoneAt(i);
+    std::string line = "  " + std::string(MilestoneName(milestone));
+    line.resize(22, ' ');
+    text += line + std::string(MilestoneMeaning(milestone)) + "\n";
+  }
+  return text;
+}
+
+std::string VersionText() {
+  return std::string("homestead-sim ") + HOMESTEAD_VERSION;
+}
+
+}  // namespace sim

@@ -1,0 +1,177 @@
+// homestead-sim: plays a robbery scenario with the real plug-in in a
+// simulated world and tells what happened. See --help.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <span>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <variant>
+#include <vector>
+
+#include "sim/builtin.h"
+#include "sim/cli.h"
+#include "sim/output_file.h"
+#include "sim/runner.h"
+#include "sim/scenario.h"
+#include "sim/svg_map.h"
+
+namespace {
+
+constexpr int kExitPassed = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kPluginFile = "libhomestead_robbery.so";
+
+int Error(const std::string& message, int status) {
+  std::fprintf(stderr, "homestead-sim: %s\n", message.c_str());
+  return status;
+}
+
+// The plug-in beside the executable (the build tree puts both in its top
+// directory), or one directory up for a program built into a subdirectory.
+std::string FindDefaultPlugin(std::vector<std::string>* looked) {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return "";
+  const std::filesystem::path dir = self.parent_path();
+  for (const std::filesystem::path& candidate :
+       {dir / kPluginFile, dir.parent_path() / kPluginFile}) {
+    looked->push_back(candidate.string());
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
+  }
+  return "";
+}
+
+int ListScenarios() {
+  for (const sim::BuiltinScenario& builtin : sim::BuiltinScenarios()) {
+    const sim::ParseResult parsed = sim::ParseScenario(builtin.text, builtin.name, builtin.name);
+    const auto* scenario = std::get_if<sim::Scenario>(&parsed);
+    std::string line(builtin.name);
+    line.resize(14, ' ');
+    line += scenario != nullptr ? scenario->about : "(does not parse)";
+    if (builtin.name == sim::kDefaultScenario) line += " (default)";
+    std::printf("%s\n", line.c_str());
+  }
+  return kExitPassed;
+}
+
+// Reads and parses the scenario the options name; prints the problem and
+// returns nothing on failure.
+std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
+  sim::ParseResult parsed;
+  if (!options.file.empty()) {
+    std::ifstream in(options.file, std::ios::binary);
+    if (!in) {
+      Error("cannot read scenario file '" + options.file + "'", kExitUsage);
+      return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    const std::string stem = std::filesystem::path(options.file).stem().string();
+    parsed = sim::ParseScenario(text.str(), options.file, stem);
+  } else {
+    const sim::BuiltinScenario* builtin = sim::FindBuiltinScenario(options.scenario);
+    if (builtin == nullptr) {
+      std::string names;
+      for (const sim::BuiltinScenario& b : sim::BuiltinScenarios()) {
+        names += (names.empty() ? "" : ", ") + std::string(b.name);
+      }
+      Error("unknown scenario '" + options.scenario + "'; expected one of " + names, kExitUsage);
+      return std::nullopt;
+    }
+    parsed =
+        sim::ParseScenario(builtin->text, "built-in:" + std::string(builtin->name), builtin->name);
+  }
+  if (const auto* error = std::get_if<sim::ParseError>(&parsed)) {
+    std::fprintf(stderr, "%s\n", error->Format().c_str());
+    return std::nullopt;
+  }
+  return std::get<sim::Scenario>(std::move(parsed));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto parsed = sim::ParseCommandLine(
+      std::span<const char* const>(argv + 1, static_cast<std::size_t>(argc - 1)));
+  if (const auto* usage = std::get_if<sim::UsageError>(&parsed)) {
+    return Error(usage->message, kExitUsage);
+  }
+  const sim::Options& options = std::get<sim::Options>(parsed);
+  switch (options.command) {
+    case sim::Options::Command::kHelp:
+      std::fputs(sim::HelpText().c_str(), stdout);
+      return kExitPassed;
+    case sim::Options::Command::kVersion:
+      std::printf("%s\n", sim::VersionText().c_str());
+      return kExitPassed;
+    case sim::Options::Command::kList:
+      return ListScenarios();
+    case sim::Options::Command::kRun:
+      break;
+  }
+
+  const std::optional<sim::Scenario> scenario = LoadScenario(options);
+  if (!scenario) return kExitUsage;
+
+  std::string pluginPath = options.pluginPath;
+  if (pluginPath.empty()) {
+    std::vector<std::string> looked;
+    pluginPath = FindDefaultPlugin(&looked);
+    if (pluginPath.empty()) {
+      std::string where;
+      for (const std::string& path : looked) where += (where.empty() ? "" : ", ") + path;
+      return Error("cannot find the plug-in (looked for " + where + "); name it with --plugin PATH",
+                   kExitUsage);
+    }
+  }
+
+  std::string error;
+  std::unique_ptr<sim::OutputFile> trace;
+  std::unique_ptr<sim::OutputFile> map;
+  if (!options.tracePath.empty() && !(trace = sim::OutputFile::Open(options.tracePath, &error))) {
+    return Error(error, kExitUsage);
+  }
+  if (!options.mapPath.empty() && !(map = sim::OutputFile::Open(options.mapPath, &error))) {
+    return Error(error, kExitUsage);
+  }
+
+  sim::RunOptions run;
+  run.pluginPath = pluginPath;
+  run.seed = options.seed.value_or(scenario->seed);
+  run.realtime = options.realtime;
+  run.trace = trace.get();
+  // Played in real time, each line should show as it happens.
+  if (options.realtime) std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  const bool quiet = options.quiet;
+  const sim::RunReport report = sim::RunScenario(*scenario, run, [quiet](const std::string& line) {
+    if (quiet) return;
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+  });
+  if (quiet && !report.summary.empty()) std::printf("%s\n", report.summary.c_str());
+  std::fflush(stdout);
+
+  if (report.loadFailed) return Error("cannot load the plug-in: " + report.failure, kExitUsage);
+  if (!report.passed) {
+    return Error("the run failed at " + report.failure + "; no output file was written",
+                 kExitFailed);
+  }
+
+  // Both files are finished before either is renamed into place, so that a
+  // failure leaves neither behind.
+  if (map) map->Write(sim::RenderMap(report.map));
+  for (sim::OutputFile* file : {trace.get(), map.get()}) {
+    if (file != nullptr && !file->Finish(&error)) return Error(error, kExitFailed);
+  }
+  for (sim::OutputFile* file : {trace.get(), map.get()}) {
+    if (file != nullptr && !file->Publish(&error)) return Error(error, kExitFailed);
+  }
+  return kExitPassed;
+}

@@ -1,0 +1,70 @@
+#include "sim/places.h"
+
+#include <array>
+#include <string_view>
+
+namespace sim {
+namespace {
+
+constexpr std::array<HomesteadPlace, kHomesteadPlaceCount> kHomesteads = {{
+    {1, {2626.33, 1695.275, 115.693}, {2623.609, 1696.502, 115.75}},
+    {7, {2308.75, -331.853, 41.899}, {2311.577, -331.112, 44.17}},
+}};
+
+struct CompassPoint {
+  std::string_view name;
+  double dx;  // unit vector
+  double dy;
+};
+
+constexpr double kDiagonal = 0.70710678118654752440;
+
+constexpr std::array<CompassPoint, kCompassCount> kCompass = {{
+    {"north", 0.0, 1.0},
+    {"northeast", kDiagonal, kDiagonal},
+    {"east", 1.0, 0.0},
+    {"southeast", kDiagonal, -kDiagonal},
+    {"south", 0.0, -1.0},
+    {"southwest", -kDiagonal, -kDiagonal},
+    {"west", -1.0, 0.0},
+    {"northwest", -kDiagonal, kDiagonal},
+}};
+
+}  // namespace
+
+std::span<const HomesteadPlace> Homesteads() {
+  return kHomesteads;
+}
+
+const HomesteadPlace* FindHomestead(int id) {
+  for (const HomesteadPlace& place : kHomesteads) {
+    if (place.id == id) return &place;
+  }
+  return nullptr;
+}
+
+std::string KnownHomesteadIds() {
+  std::string ids;
+  for (std::size_t i = 0; i < kHomesteads.size(); ++i) {
+    if (i > 0) ids += i + 1 == kHomesteads.size() ? " or " : ", ";
+    ids += std::to_string(kHomesteads[i].id);
+  }
+  return ids;
+}
+
+bool CompassFromName(const std::string& word, Compass* out) {
+  for (std::size_t i = 0; i < kCompass.size(); ++i) {
+    if (kCompass[i].name == word) {
+      *out = static_cast<Compass>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+Vec3 Offset(const Vec3& origin, Compass direction, double distance) {
+  const CompassPoint& point = kCompass[static_cast<std::size_t>(direction)];
+  return {origin.x + point.dx * distance, origin.y + point.dy * distance, origin.z};
+}
+
+}  // namespace sim

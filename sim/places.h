@@ -1,0 +1,66 @@
+// The simulator's own knowledge of the map: where the robbable homesteads
+// stand and where each keeps its money. Scenarios name these places
+// ("homestead 7", "loot of homestead 1"), the player rides to them, and the
+// map is drawn around them. The plug-in keeps its own copy of these places;
+// the simulator never reads it, so a plug-in that puts something in the wrong
+// place shows up as a missed milestone rather than being followed blindly.
+#ifndef HOMESTEAD_SIM_PLACES_H
+#define HOMESTEAD_SIM_PLACES_H
+
+#include <cmath>
+#include <cstddef>
+#include <span>
+#include <string>
+
+namespace sim {
+
+struct Vec3 {
+  double x = 0.0;
+  double y = 0.0;
+  double z = 0.0;
+};
+
+inline double Distance(const Vec3& a, const Vec3& b) {
+  return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) +
+                   (a.z - b.z) * (a.z - b.z));
+}
+
+struct HomesteadPlace {
+  int id;
+  Vec3 centre;
+  Vec3 loot;  // where the money stack is kept
+};
+
+inline constexpr std::size_t kHomesteadPlaceCount = 2;
+
+// Every homestead on the map, by id.
+std::span<const HomesteadPlace> Homesteads();
+
+// The homestead with `id`, or null when the map has none with that id.
+const HomesteadPlace* FindHomestead(int id);
+
+// "1 or 7": the ids the map knows, for error messages and help.
+std::string KnownHomesteadIds();
+
+// Compass points; north is +y and east is +x.
+enum class Compass : unsigned char {
+  kNorth,
+  kNorthEast,
+  kEast,
+  kSouthEast,
+  kSouth,
+  kSouthWest,
+  kWest,
+  kNorthWest,
+};
+inline constexpr std::size_t kCompassCount = 8;
+
+// Parses "north", "northeast", ... ; false when `word` names no compass point.
+bool CompassFromName(const std::string& word, Compass* out);
+
+// The point `distance` metres from `origin` towards `direction`, at the same height.
+Vec3 Offset(const Vec3& origin, Compass direction, double distance);
+
+}  // namespace sim
+
+#endif  // HOMESTEAD_SIM_PLACES_H

@@ -1,0 +1,56 @@
+// Plays a scenario: loads the plug-in into a fresh substitute host, runs
+// frames at a fixed rate of simulated time, performs the scenario's actions
+// between frames (rides, shots, clock moves, checks), and reports what
+// happened through the recorder's timeline, an optional call trace and the
+// data for the map.
+//
+// Nothing here sleeps unless `realtime` is set, and nothing depends on the
+// wall clock, so the same scenario, seed and plug-in give the same output.
+#ifndef HOMESTEAD_SIM_RUNNER_H
+#define HOMESTEAD_SIM_RUNNER_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/output_file.h"
+#include "sim/recorder.h"
+#include "sim/scenario.h"
+#include "sim/svg_map.h"
+
+namespace sim {
+
+inline constexpr int kFramesPerSecond = 60;
+// The game clock runs 30 times as fast as simulated time: one game minute
+// per two simulated seconds.
+inline constexpr double kClockRate = 30.0;
+
+struct RunOptions {
+  std::string pluginPath;
+  uint32_t seed = 1;
+  bool realtime = false;
+  OutputFile* trace = nullptr;  // every host call, one JSON line each
+};
+
+struct RunReport {
+  // The plug-in could not be loaded; nothing ran.
+  bool loadFailed = false;
+  // Every action was carried out, every expectation held and the host saw
+  // no error.
+  bool passed = false;
+  std::string failure;  // the first problem, in words; empty when passed
+  std::vector<MilestoneRecord> milestones;
+  MapData map;
+  std::string summary;  // the closing line of the timeline
+};
+
+using TimelineSink = std::function<void(const std::string& line)>;
+
+// `timeline` receives every line of the timeline, the summary last.
+RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
+                      const TimelineSink& timeline);
+
+}  // namespace sim
+
+#endif  // HOMESTEAD_SIM_RUNNER_H

@@ -1,0 +1,602 @@
+#include "sim/scenario.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <utility>
+
+namespace sim {
+namespace {
+
+struct Token {
+  std::string_view text;
+  int column;  // 1-based byte column
+};
+
+struct Unit {
+  std::string_view name;
+  double factor;  // to milliseconds, metres or metres per second
+};
+
+constexpr std::array<Unit, 4> kDurationUnits = {
+    {{"ms", 1.0}, {"s", 1e3}, {"min", 6e4}, {"h", 3.6e6}}};
+constexpr std::array<Unit, 1> kDistanceUnits = {{{"m", 1.0}}};
+constexpr std::array<Unit, 1> kSpeedUnits = {{{"m/s", 1.0}}};
+
+// Splits one line, comment removed, into whitespace-separated tokens.
+std::vector<Token> Tokenize(std::string_view line) {
+  std::vector<Token> tokens;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+      ++i;
+      continue;
+    }
+    const std::size_t begin = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
+    tokens.push_back({line.substr(begin, i - begin), static_cast<int>(begin) + 1});
+  }
+  return tokens;
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// Length of the leading number of `text`: [-]digits[.digits].
+std::size_t NumberPrefix(std::string_view text) {
+  std::size_t i = 0;
+  if (i < text.size() && text[i] == '-') ++i;
+  const std::size_t digitsFrom = i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  }
+  return i > digitsFrom ? i : 0;
+}
+
+std::optional<double> ToDouble(std::string_view text) {
+  double value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+template <std::size_t N>
+std::string UnitList(const std::array<Unit, N>& units) {
+  std::string list;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (i > 0) list += i + 1 == N ? " or " : ", ";
+    list += units[i].name;
+  }
+  return list;
+}
+
+std::string MilestoneList() {
+  std::string list;
+  for (std::size_t i = 0; i < kMilestoneCount; ++i) {
+    if (i > 0) list += ", ";
+    list += MilestoneName(MilestoneAt(i));
+  }
+  return list;
+}
+
+constexpr std::string_view kActionWords =
+    "an action: ride, wait, shoot, take, advance, set, suppress or expect";
+constexpr std::string_view kSettingWords =
+    "a setting (name, about, seed, clock, homestead, start) or an action";
+
+// Parses one line. Every Parse* member returns false after recording the
+// first error; the caller stops at that error.
+class LineParser {
+ public:
+  LineParser(std::vector<Token> tokens, ParseError* error)
+      : tokens_(std::move(tokens)), error_(error) {}
+
+  bool AtEnd() const { return next_ >= tokens_.size(); }
+  const Token& Peek() const { return tokens_[next_]; }
+  const Token& Take() { return tokens_[next_++]; }
+  bool PeekIs(std::string_view word) const { return !AtEnd() && Peek().text == word; }
+
+  bool Fail(const Token& token, std::string what, std::string expected) {
+    error_->column = token.column;
+    error_->near = std::string(token.text);
+    error_->what = std::move(what);
+    error_->expected = std::move(expected);
+    return false;
+  }
+
+  // Fails at the next token, or after the last one when the line has ended.
+  bool FailHere(std::string what, std::string expected) {
+    if (AtEnd()) return Fail(tokens_.back(), "line ends too early", std::move(expected));
+    return Fail(Peek(), std::move(what), std::move(expected));
+  }
+
+  bool Word(std::string_view word) {
+    if (PeekIs(word)) {
+      ++next_;
+      return true;
+    }
+    return FailHere("unexpected word", "'" + std::string(word) + "'");
+  }
+
+  bool End() {
+    if (AtEnd()) return true;
+    return Fail(Peek(), "unexpected text", "end of line");
+  }
+
+  bool Integer(int* out, int min, int max, std::string_view what) {
+    const std::string expected =
+        std::string(what) + " from " + std::to_string(min) + " to " + std::to_string(max);
+    if (AtEnd()) return FailHere("", expected);
+    const Token& token = Peek();
+    int value = 0;
+    const auto [end, ec] =
+        std::from_chars(token.text.data(), token.text.data() + token.text.size(), value);
+    if (ec != std::errc() || end != token.text.data() + token.text.size() || value < min ||
+        value > max) {
+      return Fail(token, "invalid " + std::string(what), expected);
+    }
+    *out = value;
+    ++next_;
+    return true;
+  }
+
+  bool Seed(uint32_t* out) {
+    if (AtEnd()) return FailHere("", "a seed, a whole number");
+    const Token& token = Peek();
+    const auto [end, ec] =
+        std::from_chars(token.text.data(), token.text.data() + token.text.size(), *out);
+    if (ec != std::errc() || end != token.text.data() + token.text.size()) {
+      return Fail(token, "invalid seed", "a whole number from 0 to 4294967295");
+    }
+    ++next_;
+    return true;
+  }
+
+  bool Coordinate(double* out) {
+    if (AtEnd()) return FailHere("", "a coordinate in metres");
+    const std::optional<double> value = ToDouble(Peek().text);
+    if (!value) return Fail(Peek(), "invalid coordinate", "a number such as 2610.5");
+    *out = *value;
+    ++next_;
+    return true;
+  }
+
+  // A number with a unit from `units`, written together ("2s") or apart
+  // ("2 s"); with `compound`, several pairs in one token add up ("1h30min").
+  // The result is scaled to the units' base and must not be below `min`, nor
+  // equal to it when `exclusive`.
+  template <std::size_t N>
+  bool Quantity(const std::array<Unit, N>& units, std::string_view noun, std::string_view example,
+                bool compound, double min, bool exclusive, double* out) {
+    const std::string kind(noun);
+    const std::string expected = "a " + kind + " such as " + std::string(example);
+    const std::string range = "a " + kind + (exclusive ? " above 0" : " of at least 0");
+    if (AtEnd()) return FailHere("", expected);
+    const Token& token = Take();
+    std::string_view rest = token.text;
+    double total = 0.0;
+    bool first = true;
+    while (first || !rest.empty()) {
+      const std::size_t numberLength = NumberPrefix(rest);
+      if (numberLength == 0) {
+        return Fail(token, first ? "not a number" : "unknown unit",
+                    first ? expected : "a unit: " + UnitList(units));
+      }
+      const std::optional<double> number = ToDouble(rest.substr(0, numberLength));
+      if (!number) return Fail(token, "not a number", expected);
+      if (*number < 0) {
+        return Fail(token, kind + " out of range", range);
+      }
+      rest.remove_prefix(numberLength);
+      std::size_t unitLength = 0;
+      while (unitLength < rest.size() && NumberPrefix(rest.substr(unitLength)) == 0) ++unitLength;
+      std::string_view unitText = rest.substr(0, unitLength);
+      rest.remove_prefix(unitLength);
+      if (unitText.empty() && first && rest.empty()) {
+        for (const Unit& unit : units) {
+          if (PeekIs(unit.name)) {
+            unitText = Take().text;
+            break;
+          }
+        }
+        if (unitText.empty()) {
+          return Fail(token, kind + " without a unit", "a unit: " + UnitList(units));
+        }
+      }
+      const Unit* unit = nullptr;
+      for (const Unit& candidate : units) {
+        if (candidate.name == unitText) unit = &candidate;
+      }
+      if (unit == nullptr || (!compound && !rest.empty())) {
+        return Fail(token, "unknown unit", "a unit: " + UnitList(units));
+      }
+      total += *number * unit->factor;
+      first = false;
+    }
+    if (total < min || (exclusive && total == min)) {
+      return Fail(token, kind + " out of range", range);
+    }
+    *out = total;
+    return true;
+  }
+
+  bool Duration(int64_t* out) {
+    double ms = 0;
+    if (!Quantity(kDurationUnits, "duration", "500ms, 2s, 3min or 6h", true, 0.0, false, &ms)) {
+      return false;
+    }
+    *out = std::llround(ms);
+    return true;
+  }
+  bool DistanceValue(double* out) {
+    return Quantity(kDistanceUnits, "distance", "18m", false, 0.0, false, out);
+  }
+  bool Speed(double* out) { return Quantity(kSpeedUnits, "speed", "4m/s", false, 0.0, true, out); }
+
+  bool Clock(int* minutes) {
+    const std::string expected = "a time HH:MM from 00:00 to 23:59";
+    if (AtEnd()) return FailHere("", expected);
+    const Token& token = Peek();
+    const std::string_view text = token.text;
+    const std::size_t colon = text.find(':');
+    int hours = -1;
+    int mins = -1;
+    if (colon != std::string_view::npos && colon > 0 && text.size() - colon == 3) {
+      const auto h = std::from_chars(text.data(), text.data() + colon, hours);
+      const auto m = std::from_chars(text.data() + colon + 1, text.data() + text.size(), mins);
+      if (h.ptr != text.data() + colon || m.ptr != text.data() + text.size()) hours = -1;
+    }
+    if (hours < 0 || hours > 23 || mins < 0 || mins > 59) {
+      return Fail(token, "invalid clock time", expected);
+    }
+    *minutes = hours * 60 + mins;
+    ++next_;
+    return true;
+  }
+
+  bool HomesteadId(int* out) {
+    const std::string expected = "a homestead id: " + KnownHomesteadIds();
+    if (AtEnd()) return FailHere("", expected);
+    const Token& token = Peek();
+    int id = 0;
+    const auto [end, ec] =
+        std::from_chars(token.text.data(), token.text.data() + token.text.size(), id);
+    if (ec != std::errc() || end != token.text.data() + token.text.size() ||
+        FindHomestead(id) == nullptr) {
+      return Fail(token, "unknown homestead", expected);
+    }
+    *out = id;
+    ++next_;
+    return true;
+  }
+
+  // "homestead N"
+  bool NamedHomestead(int* out) { return Word("homestead") && HomesteadId(out); }
+
+  // An optional trailing "of homestead N"; `*out` keeps its value without one.
+  bool OptionalOfHomestead(int* out) {
+    if (!PeekIs("of")) return true;
+    ++next_;
+    return NamedHomestead(out);
+  }
+
+  bool MilestoneName(Milestone* out) {
+    const std::string expected = "a milestone: " + MilestoneList();
+    if (AtEnd()) return FailHere("", expected);
+    const std::optional<Milestone> milestone = MilestoneFromName(Peek().text);
+    if (!milestone) return Fail(Peek(), "unknown milestone", expected);
+    *out = *milestone;
+    ++next_;
+    return true;
+  }
+
+  bool PositionValue(Position* out) {
+    constexpr std::string_view kExpected =
+        "a position: x y z, 'homestead N', 'loot of homestead N' or '150m south of homestead N'";
+    if (AtEnd()) return FailHere("", std::string(kExpected));
+    if (PeekIs("homestead")) {
+      out->kind = Position::Kind::kCentre;
+      return NamedHomestead(&out->homestead);
+    }
+    if (PeekIs("loot")) {
+      ++next_;
+      out->kind = Position::Kind::kLoot;
+      return Word("of") && NamedHomestead(&out->homestead);
+    }
+    const Token& first = Peek();
+    const std::size_t numberLength = NumberPrefix(first.text);
+    if (numberLength == 0) return Fail(first, "not a position", std::string(kExpected));
+    // "150m north of ..." or "150 m north of ...": a distance then a compass point.
+    const bool unitFollows = numberLength < first.text.size() ||
+                             (next_ + 1 < tokens_.size() && tokens_[next_ + 1].text == "m");
+    if (unitFollows) {
+      out->kind = Position::Kind::kCompass;
+      if (!DistanceValue(&out->distance)) return false;
+      if (AtEnd()) return FailHere("", "a compass point such as north or southwest");
+      if (!CompassFromName(std::string(Peek().text), &out->direction)) {
+        return Fail(Peek(), "unknown compass point",
+                    "north, northeast, east, southeast, south, southwest, west or northwest");
+      }
+      ++next_;
+      return Word("of") && NamedHomestead(&out->homestead);
+    }
+    out->kind = Position::Kind::kPoint;
+    return Coordinate(&out->point.x) && Coordinate(&out->point.y) && Coordinate(&out->point.z);
+  }
+
+  bool OptionalSpeed(double* out) {
+    *out = kDefaultRideSpeed;
+    if (!PeekIs("at")) return true;
+    ++next_;
+    return Speed(out);
+  }
+
+ private:
+  std::vector<Token> tokens_;
+  std::size_t next_ = 0;
+  ParseError* error_;
+};
+
+bool ParseAction(LineParser& p, const Token& verb, int defaultHomestead, Action* a) {
+  a->homestead = defaultHomestead;
+  const std::string_view word = verb.text;
+  if (word == "ride") {
+    if (p.PeekIs("to")) {
+      p.Take();
+      a->kind = Action::Kind::kRideTo;
+      return p.PositionValue(&a->target) && p.OptionalSpeed(&a->speed) && p.End();
+    }
+    if (p.PeekIs("towards")) {
+      p.Take();
+      a->kind = Action::Kind::kRideTowards;
+    } else if (p.PeekIs("away")) {
+      p.Take();
+      a->kind = Action::Kind::kRideAway;
+      if (!p.Word("from")) return false;
+    } else {
+      return p.FailHere("unknown ride", "'to', 'towards' or 'away from'");
+    }
+    return p.NamedHomestead(&a->homestead) && p.Word("to") && p.DistanceValue(&a->distance) &&
+           p.OptionalSpeed(&a->speed) && p.End();
+  }
+  if (word == "wait") {
+    if (p.PeekIs("for")) {
+      p.Take();
+      a->kind = Action::Kind::kWaitFor;
+      a->durationMs = kDefaultWaitForLimitMs;
+      if (!p.MilestoneName(&a->milestone)) return false;
+      if (p.PeekIs("up")) {
+        p.Take();
+        if (!p.Word("to") || !p.Duration(&a->durationMs)) return false;
+      }
+      return p.End();
+    }
+    a->kind = Action::Kind::kWait;
+    if (p.AtEnd()) {
+      return p.FailHere("", "a duration such as 2s, or 'for' and a milestone");
+    }
+    return p.Duration(&a->durationMs) && p.End();
+  }
+  if (word == "shoot") {
+    if (p.PeekIs("occupant")) {
+      p.Take();
+      a->kind = Action::Kind::kShootOccupant;
+      return p.Integer(&a->occupant, 0, 99, "occupant index") &&
+             p.OptionalOfHomestead(&a->homestead) && p.End();
+    }
+    if (!p.PeekIs("all"))
+      return p.FailHere("unknown target", "'occupant N', 'all' or 'all but one'");
+    p.Take();
+    a->kind = Action::Kind::kShootAll;
+    if (p.PeekIs("but")) {
+      p.Take();
+      a->kind = Action::Kind::kShootAllButOne;
+      if (!p.Word("one")) return false;
+    }
+    return p.OptionalOfHomestead(&a->homestead) && p.End();
+  }
+  if (word == "take") {
+    a->kind = Action::Kind::kTakeMoney;
+    return p.Word("money") && p.OptionalOfHomestead(&a->homestead) && p.End();
+  }
+  if (word == "advance") {
+    a->kind = Action::Kind::kAdvanceClock;
+    return p.Word("clock") && p.Duration(&a->durationMs) && p.End();
+  }
+  if (word == "set") {
+    a->kind = Action::Kind::kSetClock;
+    if (p.PeekIs("hour")) {
+      p.Take();
+      int hour = 0;
+      if (!p.Integer(&hour, 0, 23, "hour")) return false;
+      a->clockMinutes = hour * 60;
+      return p.End();
+    }
+    return p.Word("clock") && p.Clock(&a->clockMinutes) && p.End();
+  }
+  if (word == "suppress") {
+    a->kind = Action::Kind::kSuppress;
+    if (p.PeekIs("on") || p.PeekIs("off")) {
+      a->on = p.Take().text == "on";
+      return p.End();
+    }
+    return p.FailHere("unknown switch", "'on' or 'off'");
+  }
+  if (word == "expect") {
+    a->kind = Action::Kind::kExpect;
+    if (p.PeekIs("no")) {
+      p.Take();
+      a->kind = Action::Kind::kExpectNo;
+    }
+    return p.MilestoneName(&a->milestone) && p.End();
+  }
+  return p.Fail(verb, "unknown action", std::string(kActionWords));
+}
+
+// Settings, each at most once and only before the first action.
+struct SettingsSeen {
+  bool name = false;
+  bool about = false;
+  bool seed = false;
+  bool clock = false;
+  bool homestead = false;
+  bool start = false;
+};
+
+bool IsSetting(std::string_view word) {
+  return word == "name" || word == "about" || word == "seed" || word == "clock" ||
+         word == "homestead" || word == "start";
+}
+
+bool ValidName(std::string_view name) {
+  for (char c : name) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+    if (!ok) return false;
+  }
+  return !name.empty();
+}
+
+bool ParseSetting(LineParser& p, const Token& word, std::string_view restOfLine, SettingsSeen& seen,
+                  Scenario* s) {
+  bool* flag = nullptr;
+  if (word.text == "name") flag = &seen.name;
+  if (word.text == "about") flag = &seen.about;
+  if (word.text == "seed") flag = &seen.seed;
+  if (word.text == "clock") flag = &seen.clock;
+  if (word.text == "homestead") flag = &seen.homestead;
+  if (word.text == "start") flag = &seen.start;
+  if (*flag) return p.Fail(word, "setting given twice", "each setting at most once");
+  *flag = true;
+
+  if (word.text == "name") {
+    if (p.AtEnd()) return p.FailHere("", "a name of lower-case letters, digits and '-'");
+    if (!ValidName(p.Peek().text)) {
+      return p.Fail(p.Peek(), "invalid name", "lower-case letters, digits and '-'");
+    }
+    s->name = std::string(p.Take().text);
+    return p.End();
+  }
+  if (word.text == "about") {
+    if (p.AtEnd()) return p.FailHere("", "a one-line description");
+    s->about = std::string(restOfLine);
+    return true;
+  }
+  if (word.text == "seed") {
+    s->seedGiven = true;
+    return p.Seed(&s->seed) && p.End();
+  }
+  if (word.text == "clock") return p.Clock(&s->clockMinutes) && p.End();
+  if (word.text == "homestead") return p.HomesteadId(&s->homestead) && p.End();
+  return p.Word("at") && p.PositionValue(&s->start) && p.End();
+}
+
+}  // namespace
+
+Vec3 Position::Resolve() const {
+  if (kind == Kind::kPoint) return point;
+  const HomesteadPlace* place = FindHomestead(homestead);
+  if (kind == Kind::kLoot) return place->loot;
+  if (kind == Kind::kCentre) return place->centre;
+  return Offset(place->centre, direction, distance);
+}
+
+std::string Position::Describe() const {
+  char buffer[96];
+  switch (kind) {
+    case Kind::kPoint:
+      std::snprintf(buffer, sizeof buffer, "%.2f %.2f %.2f", point.x, point.y, point.z);
+      return buffer;
+    case Kind::kCentre:
+      return "homestead " + std::to_string(homestead);
+    case Kind::kLoot:
+      return "loot of homestead " + std::to_string(homestead);
+    case Kind::kCompass:
+      break;
+  }
+  static constexpr std::array<std::string_view, kCompassCount> kNames = {
+      "north", "northeast", "east", "southeast", "south", "southwest", "west", "northwest"};
+  std::snprintf(buffer, sizeof buffer, "%gm %s of homestead %d", distance,
+                std::string(kNames[static_cast<std::size_t>(direction)]).c_str(), homestead);
+  return buffer;
+}
+
+std::string ParseError::Format() const {
+  return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": error: " + what +
+         " near '" + near + "'; expected " + expected;
+}
+
+std::string FormatClock(int minutes) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "%02d:%02d", (minutes / 60) % 24, minutes % 60);
+  return buffer;
+}
+
+ParseResult ParseScenario(std::string_view text, std::string_view file,
+                          std::string_view defaultName) {
+  Scenario scenario;
+  scenario.source = std::string(file);
+  scenario.name = std::string(defaultName);
+  SettingsSeen seen;
+  ParseError error;
+  error.file = std::string(file);
+
+  int lineNumber = 0;
+  while (!text.empty()) {
+    ++lineNumber;
+    const std::size_t newline = text.find('\n');
+    std::string_view line = text.substr(0, newline);
+    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+    const std::size_t hash = line.find('#');
+    if (hash != std::string_view::npos) line = line.substr(0, hash);
+
+    std::vector<Token> tokens = Tokenize(line);
+    if (tokens.empty()) continue;
+    error.line = lineNumber;
+    const Token first = tokens.front();
+    LineParser p(std::move(tokens), &error);
+    p.Take();
+
+    if (IsSetting(first.text)) {
+      if (!scenario.actions.empty()) {
+        p.Fail(first, "setting after the first action", "settings before the first action");
+        return error;
+      }
+      const std::string_view rest =
+          Trim(line.substr(static_cast<std::size_t>(first.column - 1) + first.text.size()));
+      if (!ParseSetting(p, first, rest, seen, &scenario)) return error;
+      continue;
+    }
+
+    Action action;
+    action.line = lineNumber;
+    action.text = std::string(Trim(line));
+    if (!ParseAction(p, first, scenario.homestead, &action)) {
+      if (error.what == "unknown action" && scenario.actions.empty()) {
+        error.expected = std::string(kSettingWords);
+      }
+      return error;
+    }
+    scenario.actions.push_back(std::move(action));
+  }
+
+  if (!seen.start) {
+    scenario.start.kind = Position::Kind::kCompass;
+    scenario.start.homestead = scenario.homestead;
+    scenario.start.direction = Compass::kSouth;
+    scenario.start.distance = kDefaultStartDistance;
+  }
+  return scenario;
+}
+
+}  // namespace sim

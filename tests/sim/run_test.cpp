@@ -1,0 +1,299 @@
+// Whole runs with the real plug-in: the built-in scenarios through the
+// library, and the homestead-sim program itself for its output files.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <tinyxml2.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "sim/builtin.h"
+#include "sim/runner.h"
+#include "sim/scenario.h"
+
+namespace sim {
+namespace {
+
+namespace fs = std::filesystem;
+using M = Milestone;
+
+struct Expected {
+  const char* scenario;
+  std::vector<Milestone> inOrder;  // must appear in this order (others may interleave)
+  std::vector<Milestone> never;
+};
+
+RunReport RunBuiltin(const std::string& name, std::vector<std::string>* timeline = nullptr) {
+  const BuiltinScenario* builtin = FindBuiltinScenario(name);
+  if (builtin == nullptr) {
+    ADD_FAILURE() << "no built-in scenario " << name;
+    return {};
+  }
+  const ParseResult parsed = ParseScenario(builtin->text, name, name);
+  const Scenario& scenario = std::get<Scenario>(parsed);
+  RunOptions options;
+  options.pluginPath = HOMESTEAD_PLUGIN_PATH;
+  options.seed = scenario.seed;
+  return RunScenario(scenario, options, [timeline](const std::string& line) {
+    if (timeline != nullptr) timeline->push_back(line);
+  });
+}
+
+std::string Names(const std::vector<MilestoneRecord>& records) {
+  std::string names;
+  for (const MilestoneRecord& r : records) names += std::string(MilestoneName(r.milestone)) + " ";
+  return names;
+}
+
+TEST(BuiltinRunTest, EachScenarioPassesWithItsMilestonesInOrder) {
+  const Expected table[] = {
+      {"robbery",
+       {M::kStartup, M::kSpawned, M::kMoneyStack, M::kApproach, M::kConfrontation, M::kAttack,
+        M::kSurrender, M::kFlight, M::kGotAway, M::kOutcome, M::kLootBlipRemoved,
+        M::kHomeBlipRemoved, M::kTeardown, M::kRestored},
+       {}},
+      {"shot-fleeing",
+       {M::kSpawned, M::kApproach, M::kConfrontation, M::kAttack, M::kSurrender, M::kFlight,
+        M::kOutcome, M::kTeardown},
+       {M::kGotAway}},
+      {"from-afar",
+       {M::kSpawned, M::kMoneyStack, M::kConfrontation, M::kAttack, M::kOutcome},
+       {M::kApproach, M::kSurrender, M::kFlight}},
+      {"suppressed",
+       {M::kSpawned, M::kApproach, M::kConfrontation, M::kAttack, M::kTeardown},
+       {M::kOutcome}},
+      {"midnight", {M::kSpawned, M::kAttack, M::kOutcome, M::kTeardown, M::kRestored}, {}},
+      {"homestead-7",
+       {M::kSpawned, M::kMoneyStack, M::kApproach, M::kConfrontation, M::kAttack, M::kSurrender,
+        M::kFlight, M::kGotAway, M::kOutcome, M::kLootBlipRemoved, M::kTeardown, M::kRestored},
+       {}},
+      {"ride-away",
+       {M::kSpawned, M::kApproach, M::kTeardown, M::kRestored},
+       {M::kConfrontation, M::kAttack, M::kOutcome}},
+  };
+  ASSERT_EQ(std::size(table), BuiltinScenarios().size()) << "a built-in scenario is not covered";
+  for (const Expected& expected : table) {
+    SCOPED_TRACE(expected.scenario);
+    const RunReport report = RunBuiltin(expected.scenario);
+    EXPECT_TRUE(report.passed) << report.failure;
+    const std::vector<MilestoneRecord>& seen = report.milestones;
+    std::size_t at = 0;
+    for (Milestone wanted : expected.inOrder) {
+      while (at < seen.size() && seen[at].milestone != wanted) ++at;
+      EXPECT_LT(at, seen.size()) << MilestoneName(wanted)
+                                 << " missing or out of order in: " << Names(seen);
+      ++at;
+    }
+    for (Milestone unwanted : expected.never) {
+      EXPECT_TRUE(
+          std::none_of(seen.begin(), seen.end(),
+                       [unwanted](const MilestoneRecord& r) { return r.milestone == unwanted; }))
+          << MilestoneName(unwanted) << " happened in: " << Names(seen);
+    }
+  }
+}
+
+TEST(BuiltinRunTest, EncounterMilestonesBelongToTheScenariosHomestead) {
+  for (const char* name : {"robbery", "homestead-7"}) {
+    SCOPED_TRACE(name);
+    const RunReport report = RunBuiltin(name);
+    const int homestead = std::strcmp(name, "robbery") == 0 ? 1 : 7;
+    for (const MilestoneRecord& r : report.milestones) {
+      if (r.milestone == M::kStartup) continue;  // both homesteads get a blip
+      EXPECT_EQ(r.homestead, homestead) << MilestoneName(r.milestone);
+    }
+  }
+}
+
+TEST(BuiltinRunTest, MidnightCooldownCountsHoursAcrossTheDayBoundary) {
+  const RunReport report = RunBuiltin("midnight");
+  ASSERT_TRUE(report.passed) << report.failure;
+  auto hourOf = [&report](Milestone m) {
+    for (const MilestoneRecord& r : report.milestones) {
+      if (r.milestone == m) return r.clockMinute / 60;
+    }
+    return -1;
+  };
+  EXPECT_EQ(hourOf(M::kTeardown), 22);
+  EXPECT_EQ(hourOf(M::kRestored), 4);  // 22 + 6 hours, not before
+}
+
+TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {
+  constexpr const char* kNear = "ride towards homestead 1 to 60m at 10m/s\nwait for spawned\n";
+  struct Case {
+    std::string text;
+    std::string failure;
+  };
+  const Case cases[] = {
+      {"wait for outcome up to 5s\n",
+       "line 1 (wait for outcome up to 5s): outcome did not happen within 0:05.000"},
+      {"wait 1s\nexpect no startup\n", "line 2 (expect no startup): startup has happened"},
+      {"wait 1s\nexpect startup\nexpect startup\nexpect startup\n",
+       "line 4 (expect startup): startup has not happened"},
+      {std::string(kNear) + "shoot occupant 6\n",
+       "line 3 (shoot occupant 6): homestead 1 has no occupant 6 (6 created)"},
+      {std::string(kNear) + "shoot occupant 2\nshoot occupant 2\n",
+       "line 4 (shoot occupant 2): occupant 2 is already dead"},
+      {std::string(kNear) + "shoot all\nshoot all but one\n",
+       "line 4 (shoot all but one): homestead 1 has 0 living occupants"},
+      {std::string(kNear) + "take money\n",
+       "line 3 (take money): the money stack is 61.3 m away; the player must be within 2.0 m"},
+      {"take money of homestead 7\n",
+       "line 1 (take money of homestead 7): homestead 7 has no money stack in the world"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const ParseResult parsed = ParseScenario(c.text, "case.scn", "case");
+    ASSERT_TRUE(std::holds_alternative<Scenario>(parsed));
+    RunOptions options;
+    options.pluginPath = HOMESTEAD_PLUGIN_PATH;
+    std::vector<std::string> timeline;
+    const RunReport report =
+        RunScenario(std::get<Scenario>(parsed), options,
+                    [&timeline](const std::string& line) { timeline.push_back(line); });
+    EXPECT_FALSE(report.passed);
+    EXPECT_EQ(report.failure, c.failure);
+    ASSERT_FALSE(timeline.empty());
+    EXPECT_NE(timeline.back().find("FAILED at " + c.failure), std::string::npos) << timeline.back();
+  }
+}
+
+// --- The program and its files ------------------------------------------------------
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+  };
+
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("sim_run_test_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Result Run(const std::string& args) {
+    const fs::path out = dir_ / "stdout.txt";
+    const fs::path err = dir_ / "stderr.txt";
+    const std::string command = std::string("'") + HOMESTEAD_SIM_PATH + "' --plugin '" +
+                                HOMESTEAD_PLUGIN_PATH + "' " + args + " > '" + out.string() +
+                                "' 2> '" + err.string() + "'";
+    const int raw = std::system(command.c_str());
+    Result result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = Read(out);
+    result.err = Read(err);
+    fs::remove(out);
+    fs::remove(err);
+    return result;
+  }
+
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  static void Write(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string In(const std::string& name) const { return "'" + (dir_ / name).string() + "'"; }
+
+  fs::path dir_;
+};
+
+TEST_F(ProgramTest, TheSameSeedGivesTheSameBytesAndAnotherSeedDoesNot) {
+  const Result first = Run("--seed 11 --trace " + In("a.jsonl") + " --map " + In("a.svg"));
+  const Result second = Run("--seed 11 --trace " + In("b.jsonl") + " --map " + In("b.svg"));
+  ASSERT_EQ(first.status, 0) << first.err;
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(first.out, second.out);
+  EXPECT_EQ(Read(dir_ / "a.jsonl"), Read(dir_ / "b.jsonl"));
+  EXPECT_EQ(Read(dir_ / "a.svg"), Read(dir_ / "b.svg"));
+  EXPECT_GT(Read(dir_ / "a.jsonl").size(), 0u);
+
+  const Result other = Run("--seed 12");
+  ASSERT_EQ(other.status, 0) << other.err;
+  EXPECT_NE(first.out, other.out);
+}
+
+TEST_F(ProgramTest, MalformedScenarioFileIsExitStatusTwoAndWritesNothing) {
+  Write(dir_ / "bad.scn", "clock 14:00\nride towards homestead 1 to 20m at fast\n");
+  const Result result =
+      Run("--file " + In("bad.scn") + " --map " + In("map.svg") + " --trace " + In("t.jsonl"));
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, (dir_ / "bad.scn").string() +
+                            ":2:36: error: not a number near 'fast'; expected a speed such as "
+                            "4m/s\n");
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(Files(), std::vector<std::string>{"bad.scn"});
+}
+
+TEST_F(ProgramTest, AFailedRunLeavesExistingOutputFilesUntouched) {
+  Write(dir_ / "fails.scn", "ride towards homestead 1 to 60m at 8m/s\nexpect outcome\n");
+  Write(dir_ / "map.svg", "old map");
+  Write(dir_ / "trace.jsonl", "old trace");
+  const Result result = Run("--file " + In("fails.scn") + " --map " + In("map.svg") + " --trace " +
+                            In("trace.jsonl"));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("FAILED at line 2 (expect outcome): outcome has not happened"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(Read(dir_ / "map.svg"), "old map");
+  EXPECT_EQ(Read(dir_ / "trace.jsonl"), "old trace");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"fails.scn", "map.svg", "trace.jsonl"}));
+}
+
+TEST_F(ProgramTest, MapHoldsOneSpawnMarkerPerOccupantTheHostCreated) {
+  const Result result = Run("--quiet --trace " + In("t.jsonl") + " --map " + In("m.svg"));
+  ASSERT_EQ(result.status, 0) << result.err;
+
+  // Occupants created, counted from the trace: CreatePed calls that made a ped.
+  std::size_t created = 0;
+  std::istringstream trace(Read(dir_ / "t.jsonl"));
+  for (std::string line; std::getline(trace, line);) {
+    if (line.find("\"op\":\"CreatePed\"") != std::string::npos &&
+        line.find("\"result\":0}") == std::string::npos) {
+      ++created;
+    }
+  }
+  ASSERT_GT(created, 0u);
+
+  tinyxml2::XMLDocument doc;
+  ASSERT_EQ(doc.LoadFile((dir_ / "m.svg").c_str()), tinyxml2::XML_SUCCESS) << doc.ErrorStr();
+  std::size_t markers = 0;
+  std::vector<const tinyxml2::XMLElement*> stack = {doc.RootElement()};
+  while (!stack.empty()) {
+    const tinyxml2::XMLElement* e = stack.back();
+    stack.pop_back();
+    const char* cls = e->Attribute("class");
+    if (cls != nullptr && std::strcmp(cls, "occupant-spawn") == 0) ++markers;
+    for (const auto* c = e->FirstChildElement(); c != nullptr; c = c->NextSiblingElement()) {
+      stack.push_back(c);
+    }
+  }
+  EXPECT_EQ(markers, created);
+}
+
+}  // namespace
+}  // namespace sim

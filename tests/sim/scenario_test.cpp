@@ -1,0 +1,168 @@
+#include "sim/scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <variant>
+
+#include "sim/builtin.h"
+
+namespace sim {
+namespace {
+
+std::string ParseFailure(std::string_view text) {
+  const ParseResult result = ParseScenario(text, "bad.scn", "bad");
+  const auto* error = std::get_if<ParseError>(&result);
+  if (error == nullptr) return "(parsed without error)";
+  return error->Format();
+}
+
+Scenario ParseOk(std::string_view text) {
+  ParseResult result = ParseScenario(text, "good.scn", "good");
+  if (const auto* error = std::get_if<ParseError>(&result)) {
+    ADD_FAILURE() << error->Format();
+    return {};
+  }
+  return std::get<Scenario>(std::move(result));
+}
+
+TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
+  struct Case {
+    const char* text;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"# a comment\n\njump over the fence\n",
+       "bad.scn:3:1: error: unknown action near 'jump'; expected a setting (name, about, seed, "
+       "clock, homestead, start) or an action"},
+      {"wait 2s\n  leap\n",
+       "bad.scn:2:3: error: unknown action near 'leap'; expected an action: ride, wait, shoot, "
+       "take, advance, set, suppress or expect"},
+      {"wait 30\n",
+       "bad.scn:1:6: error: duration without a unit near '30'; expected a unit: ms, s, min or h"},
+      {"wait 2s 3s\n", "bad.scn:1:9: error: unexpected text near '3s'; expected end of line"},
+      {"ride towards homestead 1 to 20m at 5kph\n",
+       "bad.scn:1:36: error: unknown unit near '5kph'; expected a unit: m/s"},
+      {"ride towards homestead 3 to 20m\n",
+       "bad.scn:1:24: error: unknown homestead near '3'; expected a homestead id: 1 or 7"},
+      {"ride to homestead 1 at 0m/s\n",
+       "bad.scn:1:24: error: speed out of range near '0m/s'; expected a speed above 0"},
+      {"ride towards homestead 1 18m\n",
+       "bad.scn:1:26: error: unexpected word near '18m'; expected 'to'"},
+      {"ride to 2600 1690\n",
+       "bad.scn:1:14: error: line ends too early near '1690'; expected a coordinate in metres"},
+      {"ride to 150m up of homestead 1\n",
+       "bad.scn:1:14: error: unknown compass point near 'up'; expected north, northeast, east, "
+       "southeast, south, southwest, west or northwest"},
+      {"wait\n",
+       "bad.scn:1:1: error: line ends too early near 'wait'; expected a duration such as 2s, or "
+       "'for' and a milestone"},
+      {"wait for victory\n",
+       "bad.scn:1:10: error: unknown milestone near 'victory'; expected a milestone: startup, "
+       "spawned, money-stack, approach, home-blip-removed, confrontation, attack, surrender, "
+       "flight, got-away, outcome, loot-blip-removed, teardown, restored"},
+      {"clock 24:00\n",
+       "bad.scn:1:7: error: invalid clock time near '24:00'; expected a time HH:MM from 00:00 to "
+       "23:59"},
+      {"wait 1s  # already playing\nclock 10:00\n",
+       "bad.scn:2:1: error: setting after the first action near 'clock'; expected settings before "
+       "the first action"},
+      {"seed 1\nseed 2\n",
+       "bad.scn:2:1: error: setting given twice near 'seed'; expected each setting at most once"},
+      {"seed 4294967296\n",
+       "bad.scn:1:6: error: invalid seed near '4294967296'; expected a whole number from 0 to "
+       "4294967295"},
+      {"suppress maybe\n",
+       "bad.scn:1:10: error: unknown switch near 'maybe'; expected 'on' or 'off'"},
+      {"wait -2s\n",
+       "bad.scn:1:6: error: duration out of range near '-2s'; expected a duration of at least 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(ParseFailure(c.text), c.message);
+  }
+}
+
+TEST(ScenarioParserTest, ReadsSettingsActionsUnitsAndDefaults) {
+  const Scenario s = ParseOk(
+      "name test-ride   # settings first\n"
+      "about a test ride, # and a comment\n"
+      "seed 42\n"
+      "clock 21:45\n"
+      "homestead 7\n"
+      "start at 120m northeast of homestead 7\n"
+      "\n"
+      "ride to loot of homestead 7 at 1.5 m/s\n"
+      "wait 1h30min\n"
+      "wait for surrender\n"
+      "wait for outcome up to 2 min\n"
+      "shoot occupant 3\n"
+      "shoot all but one of homestead 1\n"
+      "set hour 3\n"
+      "advance clock 90min\n"
+      "ride away from homestead 7 to 130m\n"
+      "expect no got-away\n");
+  EXPECT_EQ(s.name, "test-ride");
+  EXPECT_EQ(s.about, "a test ride,");
+  EXPECT_EQ(s.seed, 42u);
+  EXPECT_EQ(s.clockMinutes, 21 * 60 + 45);
+  EXPECT_EQ(s.homestead, 7);
+  const Vec3 centre = FindHomestead(7)->centre;
+  const Vec3 start = s.start.Resolve();
+  EXPECT_NEAR(start.x - centre.x, 120 / std::sqrt(2.0), 1e-9);
+  EXPECT_NEAR(start.y - centre.y, 120 / std::sqrt(2.0), 1e-9);
+  EXPECT_EQ(start.z, centre.z);
+
+  ASSERT_EQ(s.actions.size(), 10u);
+  const Action& ride = s.actions[0];
+  EXPECT_EQ(ride.line, 8);
+  EXPECT_EQ(ride.text, "ride to loot of homestead 7 at 1.5 m/s");
+  EXPECT_EQ(ride.speed, 1.5);
+  EXPECT_EQ(ride.target.Resolve().z, FindHomestead(7)->loot.z);
+  EXPECT_EQ(s.actions[1].durationMs, 90 * 60 * 1000);
+  EXPECT_EQ(s.actions[2].durationMs, kDefaultWaitForLimitMs);
+  EXPECT_EQ(s.actions[2].milestone, Milestone::kSurrender);
+  EXPECT_EQ(s.actions[3].durationMs, 2 * 60 * 1000);
+  EXPECT_EQ(s.actions[4].homestead, 7);  // the scenario's homestead by default
+  EXPECT_EQ(s.actions[4].occupant, 3);
+  EXPECT_EQ(s.actions[5].kind, Action::Kind::kShootAllButOne);
+  EXPECT_EQ(s.actions[5].homestead, 1);
+  EXPECT_EQ(s.actions[6].clockMinutes, 3 * 60);
+  EXPECT_EQ(s.actions[7].durationMs, 90 * 60 * 1000);
+  EXPECT_EQ(s.actions[8].speed, kDefaultRideSpeed);
+  EXPECT_EQ(s.actions[8].distance, 130.0);
+  EXPECT_EQ(s.actions[9].kind, Action::Kind::kExpectNo);
+  EXPECT_EQ(s.actions[9].milestone, Milestone::kGotAway);
+}
+
+TEST(ScenarioParserTest, WithoutSettingsStartsSouthOfHomesteadOneAtNoon) {
+  const Scenario s = ParseOk("wait 1s\n");
+  EXPECT_EQ(s.name, "good");
+  EXPECT_EQ(s.clockMinutes, 12 * 60);
+  const Vec3 centre = FindHomestead(1)->centre;
+  const Vec3 start = s.start.Resolve();
+  EXPECT_EQ(start.x, centre.x);
+  EXPECT_EQ(start.y, centre.y - kDefaultStartDistance);
+}
+
+TEST(BuiltinScenarioTest, EveryOneParsesUnderItsOwnNameAndTheDefaultComesFirst) {
+  ASSERT_FALSE(BuiltinScenarios().empty());
+  EXPECT_EQ(BuiltinScenarios().front().name, "robbery");
+  std::set<std::string_view> names;
+  for (const BuiltinScenario& builtin : BuiltinScenarios()) {
+    SCOPED_TRACE(builtin.name);
+    EXPECT_TRUE(names.insert(builtin.name).second) << "listed twice";
+    const ParseResult result = ParseScenario(builtin.text, builtin.name, "");
+    const auto* scenario = std::get_if<Scenario>(&result);
+    ASSERT_NE(scenario, nullptr) << std::get<ParseError>(result).Format();
+    EXPECT_EQ(scenario->name, builtin.name);
+    EXPECT_FALSE(scenario->about.empty());
+    EXPECT_TRUE(scenario->seedGiven);
+    EXPECT_EQ(FindBuiltinScenario(builtin.name), &builtin);
+  }
+  EXPECT_EQ(FindBuiltinScenario("no-such-scenario"), nullptr);
+}
+
+}  // namespace
+}  // namespace sim
