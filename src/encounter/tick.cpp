@@ -7,9 +7,11 @@
 
 namespace {
 
-// Hours since `robbedAtHour` on a 24-hour clock, 0 to 23.
-int32_t HoursSince(int32_t robbedAtHour, int32_t hour) {
-  return (hour - robbedAtHour + kHoursPerDay) % kHoursPerDay;
+// Hours since `robbedAtHour` on a 24-hour clock, 0 to 23 for hours the host
+// gives in 0 to 23. Worked in 64 bits so that an out-of-range hour from the
+// host cannot overflow.
+int64_t HoursSince(int32_t robbedAtHour, int32_t hour) {
+  return (int64_t{hour} - robbedAtHour + kHoursPerDay) % kHoursPerDay;
 }
 
 // Makes a cooled-down homestead available again, with its stage flags cleared

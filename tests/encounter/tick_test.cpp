@@ -109,8 +109,18 @@ TEST(TickTest, CooldownCountsGameHoursAcrossMidnight) {
     bool availableAgain;
   };
   const std::vector<Case> cases = {
-      {22, 3, false}, {22, 4, true}, {5, 5, false},  {5, 10, false},
-      {5, 11, true},  {0, 23, true}, {23, 4, false}, {-1, 12, false},
+      {22, 3, false},
+      {22, 4, true},
+      {5, 5, false},
+      {5, 10, false},
+      {5, 11, true},
+      {0, 23, true},
+      {23, 4, false},
+      {-1, 12, false},
+      // Hours a host should never give: no overflow (checked under the
+      // sanitizers) and no end of the cooldown.
+      {INT32_MAX, INT32_MIN, false},
+      {1535508490, -1694498815, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("robbed at " + std::to_string(c.robbedAt) + ", now " + std::to_string(c.now));
