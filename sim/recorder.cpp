@@ -44,7 +44,12 @@ std::string Where(const platform::Vec3& at) {
 }
 
 std::string Quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '"';
+  quoted += text;
+  quoted += '"';
+  return quoted;
 }
 
 }  // namespace
