@@ -36,8 +36,9 @@ class HomesteadRegistry {
   std::size_t size() const { return entries_.size(); }
   std::size_t bucket_count() const { return buckets_.size(); }
 
-  // Walk in element order. The deque's iterators are used only for walking;
-  // a stage that inserts during a walk holds references, never iterators.
+  // Walk in element order. An insert invalidates a walk's iterators (never
+  // references); the stages a walk calls look up ids already present, so a
+  // walk never sees one.
   auto begin() { return entries_.begin(); }
   auto end() { return entries_.end(); }
   auto begin() const { return entries_.begin(); }
