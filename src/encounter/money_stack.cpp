@@ -28,9 +28,7 @@ void SpawnMoneyStack(int32_t homesteadId) {
   h.lootBlip = host::AddBlipForEntity(host::kCoordsBlipStyle, h.lootObject);
   host::SetBlipSprite(h.lootBlip, host::HashKey(kLootBlipSprite));
   host::SetBlipScale(h.lootBlip, kLootBlipScale);
-  const host::VarString name =
-      host::CreateVarString(kLiteralStringKind, kLiteralStringFormat, kLootBlipLabel);
-  host::SetBlipName(h.lootBlip, name);
+  SetBlipLabel(h.lootBlip, kLootBlipLabel);
   host::AddBlipModifier(h.lootBlip, host::HashKey(kLootBlipModifier));
   h.lootBlipActive = true;
 }

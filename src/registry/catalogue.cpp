@@ -10,6 +10,10 @@ constexpr const char* kCampFire = "CC_WORLD_HUMAN_CAMP_FIRE_STAND";
 constexpr const char* kCoffee = "WORLD_HUMAN_COFFEE_DRINK";
 constexpr const char* kSmoke = "WORLD_HUMAN_SMOKE";
 constexpr const char* kNoScenarioName = "";
+
+// Text kind and format that CreateVarString takes for a literal label.
+constexpr int32_t kLiteralStringKind = 10;
+constexpr const char* kLiteralStringFormat = "LITERAL_STRING";
 }  // namespace
 
 // Occupants as {scenario, heading, position, model}.
@@ -38,13 +42,15 @@ constinit const std::array<CatalogueEntry, 2> kCatalogue = {{
      }}},
 }};
 
+void SetBlipLabel(int32_t blip, const char* label) {
+  host::SetBlipName(blip, host::CreateVarString(kLiteralStringKind, kLiteralStringFormat, label));
+}
+
 void CreateHomeBlip(Homestead& h, const char* label) {
   h.homeBlip = host::AddBlipForCoords(h.center.x, h.center.y, h.center.z);
   host::SetBlipSprite(h.homeBlip, host::HashKey(kHomeBlipSprite));
   host::SetBlipScale(h.homeBlip, kHomeBlipScale);
-  const host::VarString name =
-      host::CreateVarString(kLiteralStringKind, kLiteralStringFormat, label);
-  host::SetBlipName(h.homeBlip, name);
+  SetBlipLabel(h.homeBlip, label);
   host::AddBlipModifier(h.homeBlip, host::HashKey(kHomeBlipModifier));
   h.homeBlipActive = true;
 }

@@ -27,9 +27,9 @@ inline constexpr float kHomeBlipScale = 0.6f;
 inline constexpr const char* kHomeBlipModifier = "BLIP_MODIFIER_SCALE_2";
 inline constexpr const char* kStartupHomeLabel = "Galdervine";
 
-// Text kind and format that CreateVarString takes for a literal label.
-inline constexpr int32_t kLiteralStringKind = 10;
-inline constexpr const char* kLiteralStringFormat = "LITERAL_STRING";
+// Names `blip` with the literal text `label`: a string handle from
+// CreateVarString, passed whole to SetBlipName.
+void SetBlipLabel(int32_t blip, const char* label);
 
 // Adds a home blip at `h.center` with `label` and marks it active.
 void CreateHomeBlip(Homestead& h, const char* label);
