@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/console.h"
 #include "platform/session.h"
 
 namespace {
@@ -34,6 +35,7 @@ void PrintBlips(platform::World& world) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::UseBinaryStandardStreams();
   if (argc < 2 || argc > 3) return Usage();
   double seconds = 3.0;
   if (argc == 3) {

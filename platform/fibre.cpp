@@ -1,12 +1,16 @@
 #include "platform/fibre.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <new>
 #include <utility>
 
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#undef Yield  // windows.h makes it a macro; Fibre::Yield is ours
+#else
+#include <sys/mman.h>
+#include <unistd.h>
 #if HOMESTEAD_SANITIZE
 #include <ucontext.h>
 #if defined(__SANITIZE_ADDRESS__)
@@ -17,15 +21,104 @@
 #else
 #include <boost/context/fiber.hpp>
 #endif
+#endif
+
+// Sections: the Win32 back end; the stack mapping shared by the two POSIX
+// back ends; the ucontext back end (sanitized build); the Boost.Context back
+// end; the Fibre itself.
 
 namespace platform {
 namespace {
 
 thread_local Fibre* tCurrent = nullptr;
 
+}  // namespace
+
+#if defined(_WIN32)
+
+struct Fibre::Switch {
+  void* fibre = nullptr;  // from CreateFiberEx; owns the fibre's stack
+  void* owner = nullptr;  // the fibre of the thread that resumed this one
+
+  // A fibre routine must never return (that would end the thread): once the
+  // entry is done, control goes back to the owner for good.
+  static void CALLBACK Start(void* parameter) {
+    auto& f = *static_cast<Fibre*>(parameter);
+    f.RunEntry();
+    for (;;) SwitchToFiber(f.switch_->owner);
+  }
+
+  static bool Prepare(Fibre& f, std::size_t stackBytes) {
+    // Commit little up front; the rest of the reservation is committed as the
+    // stack grows, below the guard page that Windows keeps.
+    constexpr std::size_t kCommitBytes = 64 * 1024;
+    f.switch_->fibre = CreateFiberEx(kCommitBytes, stackBytes, FIBER_FLAG_FLOAT_SWITCH, &Start, &f);
+    return f.switch_->fibre != nullptr;
+  }
+
+  static void In(Fibre& f) {
+    Switch& s = *f.switch_;
+    s.owner = ThreadFibre();
+    SwitchToFiber(s.fibre);
+  }
+
+  // The fibre of the calling thread, which becomes one the first time.
+  static void* ThreadFibre() {
+    if (!IsThreadAFiber()) return ConvertThreadToFiber(nullptr);
+      // GCC 12 takes mingw's inline read of the thread block for an access out
+      // of bounds.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+    return GetCurrentFiber();
+#pragma GCC diagnostic pop
+  }
+
+  static void Out(Fibre& f) {
+    SwitchToFiber(f.switch_->owner);
+  }
+
+  // Frees the stack without unwinding what is on it.
+  static void Release(Fibre& f) {
+    if (f.switch_->fibre != nullptr) DeleteFiber(f.switch_->fibre);
+  }
+};
+
+#else  // POSIX
+
+namespace {
+
 std::size_t PageSize() {
   return static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
+
+// A fibre's stack: mapped here, with a guard page at its low end so that an
+// overflow faults instead of writing over other memory.
+struct MappedStack {
+  void* base = nullptr;    // lowest mapped address; the guard page sits here
+  std::size_t mapped = 0;  // guard page included
+
+  bool Map(std::size_t bytes) {
+    const std::size_t page = PageSize();
+    const std::size_t size = (bytes + page - 1) / page * page + page;
+    void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return false;
+    if (mprotect(memory, page, PROT_NONE) != 0) {
+      munmap(memory, size);
+      return false;
+    }
+    base = memory;
+    mapped = size;
+    return true;
+  }
+
+  void Unmap() {
+    if (base != nullptr) munmap(base, mapped);
+    base = nullptr;
+  }
+
+  void* Bottom() const { return static_cast<char*>(base) + PageSize(); }  // above the guard
+  std::size_t Bytes() const { return mapped - PageSize(); }               // usable
+};
 
 }  // namespace
 
@@ -56,6 +149,7 @@ void FinishSwitch(void* fakeStack, const void** oldBottom, std::size_t* oldSize)
 }  // namespace
 
 struct Fibre::Switch {
+  MappedStack stack;
   ucontext_t owner{};
   ucontext_t fibre{};
   void* ownerFakeStack = nullptr;
@@ -74,11 +168,12 @@ struct Fibre::Switch {
     setcontext(&s.owner);
   }
 
-  static bool Prepare(Fibre& f) {
+  static bool Prepare(Fibre& f, std::size_t stackBytes) {
     Switch& s = *f.switch_;
+    if (!s.stack.Map(stackBytes)) return false;
     if (getcontext(&s.fibre) != 0) return false;
-    s.fibre.uc_stack.ss_sp = f.StackBottom();
-    s.fibre.uc_stack.ss_size = f.StackBytes();
+    s.fibre.uc_stack.ss_sp = s.stack.Bottom();
+    s.fibre.uc_stack.ss_size = s.stack.Bytes();
     s.fibre.uc_link = nullptr;
     const auto address = reinterpret_cast<uintptr_t>(&f);
     makecontext(&s.fibre, reinterpret_cast<void (*)()>(&Trampoline), 2,
@@ -88,7 +183,7 @@ struct Fibre::Switch {
 
   static void In(Fibre& f) {
     Switch& s = *f.switch_;
-    StartSwitch(&s.ownerFakeStack, f.StackBottom(), f.StackBytes());
+    StartSwitch(&s.ownerFakeStack, s.stack.Bottom(), s.stack.Bytes());
     swapcontext(&s.owner, &s.fibre);
     FinishSwitch(s.ownerFakeStack, nullptr, nullptr);
   }
@@ -100,24 +195,23 @@ struct Fibre::Switch {
     FinishSwitch(s.fibreFakeStack, &s.ownerBottom, &s.ownerSize);
   }
 
-  // Returns whether the stack may be unmapped.
-  static bool Release(Fibre& f) {
+  static void Release(Fibre& f) {
+    MappedStack& stack = f.switch_->stack;
+    if (stack.base == nullptr) return;
 #if defined(__SANITIZE_ADDRESS__)
     if (f.started() && !f.finished()) {
       // The abandoned frames may own heap memory (a list held across a
       // wait). The stack stays mapped and becomes a root of the leak check,
       // so that memory counts as referenced, as it is from a stack that is
       // never freed, instead of being reported as leaked.
-      __lsan_register_root_region(f.StackBottom(), f.StackBytes());
-      return false;
+      __lsan_register_root_region(stack.Bottom(), stack.Bytes());
+      return;
     }
     // Clear the redzones that frames left poisoned, so that memory mapped
     // later at the same place starts clean.
-    ASAN_UNPOISON_MEMORY_REGION(f.StackBottom(), f.StackBytes());
-#else
-    (void)f;
+    ASAN_UNPOISON_MEMORY_REGION(stack.Bottom(), stack.Bytes());
 #endif
-    return true;
+    stack.Unmap();
   }
 };
 
@@ -131,30 +225,34 @@ struct KeepStack {
 };
 
 struct Fibre::Switch {
+  MappedStack stack;
   // The fibre as seen from its owner. A union, so that the handle of a fibre
   // that never finished is never destroyed: ~fiber would unwind the fibre's
   // stack by throwing through the script's frames.
   union {
     ctx::fiber suspended;
   };
+  bool prepared = false;  // `suspended` was constructed
   // Seen from inside: where Yield goes back to (empty while suspended).
   ctx::fiber owner;
 
   Switch() {}
   ~Switch() {}
 
-  static bool Prepare(Fibre& f) {
+  static bool Prepare(Fibre& f, std::size_t stackBytes) {
     Switch& s = *f.switch_;
-    ctx::stack_context stack;
-    stack.sp = static_cast<char*>(f.StackBottom()) + f.StackBytes();
-    stack.size = f.StackBytes();
+    if (!s.stack.Map(stackBytes)) return false;
+    ctx::stack_context context;
+    context.sp = static_cast<char*>(s.stack.Bottom()) + s.stack.Bytes();
+    context.size = s.stack.Bytes();
     new (&s.suspended)
-        ctx::fiber(std::allocator_arg, ctx::preallocated(stack.sp, stack.size, stack), KeepStack{},
-                   [&f](ctx::fiber&& owner) {
+        ctx::fiber(std::allocator_arg, ctx::preallocated(context.sp, context.size, context),
+                   KeepStack{}, [&f](ctx::fiber&& owner) {
                      f.switch_->owner = std::move(owner);
                      f.RunEntry();
                      return std::move(f.switch_->owner);
                    });
+    s.prepared = true;
     return true;
   }
 
@@ -168,48 +266,27 @@ struct Fibre::Switch {
     s.owner = std::move(s.owner).resume();
   }
 
-  // Returns whether the stack may be unmapped.
-  static bool Release(Fibre& f) {
+  static void Release(Fibre& f) {
+    Switch& s = *f.switch_;
     // Only a finished fibre's handle is empty and safe to destroy.
-    if (f.finished()) f.switch_->suspended.~fiber();
-    return true;
+    if (s.prepared && f.finished()) s.suspended.~fiber();
+    s.stack.Unmap();
   }
 };
 
 #endif
+#endif  // POSIX
 
 std::unique_ptr<Fibre> Fibre::Create(Entry entry, std::size_t stackBytes) {
-  const std::size_t page = PageSize();
-  const std::size_t usable = (stackBytes + page - 1) / page * page;
-  const std::size_t mapped = usable + page;
-  void* base = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (base == MAP_FAILED) return nullptr;
-  // An overflow faults on the guard page instead of writing over other memory.
-  if (mprotect(base, page, PROT_NONE) != 0) {
-    munmap(base, mapped);
-    return nullptr;
-  }
-  std::unique_ptr<Fibre> fibre(new Fibre(std::move(entry), base, mapped));
-  if (!Switch::Prepare(*fibre)) return nullptr;
+  std::unique_ptr<Fibre> fibre(new Fibre(std::move(entry)));
+  if (!Switch::Prepare(*fibre, stackBytes)) return nullptr;
   return fibre;
 }
 
-Fibre::Fibre(Entry entry, void* stackBase, std::size_t mappedBytes)
-    : entry_(std::move(entry)),
-      stackBase_(stackBase),
-      mappedBytes_(mappedBytes),
-      switch_(std::make_unique<Switch>()) {}
+Fibre::Fibre(Entry entry) : entry_(std::move(entry)), switch_(std::make_unique<Switch>()) {}
 
 Fibre::~Fibre() {
-  if (Switch::Release(*this)) munmap(stackBase_, mappedBytes_);
-}
-
-void* Fibre::StackBottom() const {
-  return static_cast<char*>(stackBase_) + PageSize();
-}
-
-std::size_t Fibre::StackBytes() const {
-  return mappedBytes_ - PageSize();
+  Switch::Release(*this);
 }
 
 void Fibre::RunEntry() {

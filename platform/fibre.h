@@ -13,9 +13,11 @@
 // its frames own is not reported as leaked. A fibre must not be destroyed
 // while it runs.
 //
-// The normal build switches with Boost.Context's fiber; the sanitized build
-// (HOMESTEAD_SANITIZE) uses an annotated ucontext switch that AddressSanitizer
-// can follow.
+// On Windows fibres are Win32 fibres (the thread that resumes one is made a
+// fibre itself the first time). Elsewhere the normal build switches with
+// Boost.Context's fiber and the sanitized build (HOMESTEAD_SANITIZE) with an
+// annotated ucontext switch that AddressSanitizer can follow; both run on a
+// stack mapped here, with a guard page below it.
 #ifndef HOMESTEAD_PLATFORM_FIBRE_H
 #define HOMESTEAD_PLATFORM_FIBRE_H
 
@@ -59,17 +61,13 @@ class Fibre {
   bool threw() const { return threw_; }
 
  private:
-  struct Switch;  // back end: the saved contexts and the switch itself
+  struct Switch;  // back end: the stack, the saved contexts and the switch itself
   friend struct Switch;
 
-  Fibre(Entry entry, void* stackBase, std::size_t mappedBytes);
-  void* StackBottom() const;       // lowest usable address, above the guard page
-  std::size_t StackBytes() const;  // usable bytes
+  explicit Fibre(Entry entry);
   void RunEntry();
 
   Entry entry_;
-  void* stackBase_;          // lowest mapped address; a guard page sits here
-  std::size_t mappedBytes_;  // guard page included
   std::unique_ptr<Switch> switch_;
   bool started_ = false;
   bool finished_ = false;

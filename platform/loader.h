@@ -1,10 +1,17 @@
 // Loads a plug-in library and drives its entry function.
 //
-// Order: Load (dlopen with RTLD_NOW | RTLD_LOCAL, then dlsym "LibraryEntry"),
-// Attach (LibraryEntry(handle, 1, NULL)), frames, Detach
-// (LibraryEntry(handle, 0, NULL)), Unload (dlclose). Unload then checks that
-// the library really left the process, so that the next load starts from
-// fresh static state; a library that something pins is reported.
+// Order: Load, Attach, frames, Detach, Unload. On Linux: Load is dlopen with
+// RTLD_NOW | RTLD_LOCAL and a dlsym of "LibraryEntry"; Attach calls
+// LibraryEntry(handle, 1, NULL), Detach LibraryEntry(handle, 0, NULL); Unload
+// is dlclose. On Windows the system loader itself delivers attach inside Load
+// (LoadLibraryW calls DllMain) and detach inside Unload (FreeLibrary), so
+// Attach and Detach only answer 1 there: calling the entry by hand would
+// register the script twice. Since attach may run inside Load, the host that
+// should see scriptRegister must be active before Load.
+//
+// Unload then checks that the library really left the process, so that the
+// next load starts from fresh static state; a library that something pins is
+// reported.
 //
 // Failures are returned as messages; nothing here throws.
 #ifndef HOMESTEAD_PLATFORM_LOADER_H
@@ -38,7 +45,7 @@ class Plugin {
 
   int Attach();
   int Detach();
-  // dlclose; returns an empty string, or what went wrong.
+  // Unloads the library; returns an empty string, or what went wrong.
   std::string Unload();
 
   void* handle() const { return handle_; }

@@ -10,9 +10,12 @@
 namespace platform {
 namespace {
 
+// A module handle in hex; spelt out here rather than with %p, whose form
+// differs between C libraries.
 std::string Address(const void* p) {
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%p", p);
+  std::snprintf(buffer, sizeof buffer, "0x%llx",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
   return buffer;
 }
 

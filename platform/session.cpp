@@ -5,14 +5,15 @@
 namespace platform {
 
 Session::OpenResult Session::Open(const std::string& pluginPath, HostConfig config) {
-  // The host exists (and is active) before the library is attached, so that
-  // its scriptRegister lands here.
+  // The host exists and is active before the library is loaded, so that its
+  // scriptRegister lands here, also where the system loader attaches the
+  // library inside the load.
   std::unique_ptr<Session> session(
       new Session(pluginPath, std::make_unique<Host>(std::move(config))));
+  Host::Activation active(*session->host_);
   Plugin::LoadResult loaded = Plugin::Load(pluginPath);
   if (loaded.plugin == nullptr) return {nullptr, std::move(loaded.error)};
   session->plugin_ = std::move(loaded.plugin);
-  Host::Activation active(*session->host_);
   if (session->plugin_->Attach() != 1) {
     session->host_->RecordError("LibraryEntry did not report success for the attach");
   }
@@ -58,14 +59,16 @@ std::string Session::Close() {
   if (plugin_->Detach() != 1) {
     host_->RecordError("LibraryEntry did not report success for the detach");
   }
+  std::string problem = plugin_->Unload();
+  plugin_.reset();
+  if (!problem.empty()) host_->RecordError(problem);
   // A script left registered would be resumed into unmapped code; drop it.
+  // (On Windows the detach arrives inside the unload, so this is checked
+  // after it.)
   if (host_->scheduler().ScriptCount(module) != 0) {
     host_->RecordError("the plug-in left its script main registered at detach");
     host_->scheduler().Unregister(module);
   }
-  std::string problem = plugin_->Unload();
-  plugin_.reset();
-  if (!problem.empty()) host_->RecordError(problem);
   return problem;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/portable_math.h"
+
 namespace platform {
 namespace {
 
@@ -147,14 +149,14 @@ void World::MoveFleeingPeds(double seconds) {
     double length = std::sqrt(dx * dx + dy * dy);
     if (length < 1e-6) {
       // Standing on the threat: run the way the ped faces.
-      const double radians = e.heading * M_PI / 180.0;
-      dx = -std::sin(radians);
-      dy = std::cos(radians);
+      const SinCos facing = SinCosDegrees(e.heading);
+      dx = -facing.sin;
+      dy = facing.cos;
       length = 1.0;
     }
     e.position.x = static_cast<float>(e.position.x + dx / length * step);
     e.position.y = static_cast<float>(e.position.y + dy / length * step);
-    e.heading = static_cast<float>(std::fmod(std::atan2(-dx, dy) * 180.0 / M_PI + 360.0, 360.0));
+    e.heading = static_cast<float>(std::fmod(Atan2Degrees(-dx, dy) + 360.0, 360.0));
   }
 }
 

@@ -17,13 +17,28 @@ namespace {
 bool g_counting = false;
 std::size_t g_allocations = 0;
 
+// Over-aligned blocks come from the C library's aligned allocator, which on
+// Windows has a release function of its own.
+void* AlignedAlloc(std::size_t size, std::size_t alignment) {
+#if defined(_WIN32)
+  return _aligned_malloc(size, alignment);
+#else
+  return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+#endif
+}
+
+void AlignedFree(void* p) {
+#if defined(_WIN32)
+  _aligned_free(p);
+#else
+  std::free(p);
+#endif
+}
+
 void* Allocate(std::size_t size, std::size_t alignment) {
   if (g_counting) ++g_allocations;
   if (size == 0) size = 1;
-  void* p = alignment > alignof(std::max_align_t)
-                ? std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment)
-                : std::malloc(size);
-  return p;
+  return alignment > alignof(std::max_align_t) ? AlignedAlloc(size, alignment) : std::malloc(size);
 }
 
 void* AllocateOrThrow(std::size_t size, std::size_t alignment) {
@@ -64,16 +79,16 @@ void operator delete[](void* p, std::size_t) noexcept {
   std::free(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-  std::free(p);
+  AlignedFree(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-  std::free(p);
+  AlignedFree(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-  std::free(p);
+  AlignedFree(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-  std::free(p);
+  AlignedFree(p);
 }
 
 namespace {
