@@ -9,6 +9,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost-context-dev libtinyxml2-dev
   clang-format binutils
+  # The Windows build: the mingw-w64 cross compiler (posix threads variant),
+  # GoogleTest's sources to build for it, and Wine to run what it makes.
+  g++-mingw-w64-x86-64-posix googletest wine wine64
 )
 
 missing=()

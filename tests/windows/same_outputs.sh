@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Plays one built-in scenario with the Linux and the Windows simulator for
+# each seed given, and fails unless both wrote the same timeline, trace and
+# map, byte for byte.
+#   same_outputs.sh LINUX_SIM EMULATOR WINDOWS_SIM WORK_DIR SCENARIO SEED...
+set -u
+linux_sim=$1 emulator=$2 windows_sim=$3 work=$4 scenario=$5
+shift 5
+if [ ! -x "$linux_sim" ]; then
+  echo "no Linux simulator at '$linux_sim': build the dev preset first" >&2
+  exit 1
+fi
+mkdir -p "$work"
+status=0
+for seed in "$@"; do
+  for system in linux windows; do
+    dir="$work/$system-$seed"
+    rm -rf "$dir" && mkdir -p "$dir"
+    if [ "$system" = linux ]; then
+      run=("$linux_sim")
+    else
+      run=("$emulator" "$windows_sim")
+    fi
+    "${run[@]}" --scenario "$scenario" --seed "$seed" \
+      --trace "$dir/trace.jsonl" --map "$dir/map.svg" >"$dir/timeline.txt" 2>"$dir/stderr.txt"
+    echo $? >"$dir/status"
+  done
+  for file in status timeline.txt trace.jsonl map.svg; do
+    if ! cmp -s "$work/linux-$seed/$file" "$work/windows-$seed/$file"; then
+      echo "seed $seed: $file differs between Linux and Windows:" >&2
+      diff "$work/linux-$seed/$file" "$work/windows-$seed/$file" | head -n 10 >&2
+      status=1
+    fi
+  done
+  [ -s "$work/linux-$seed/trace.jsonl" ] || { echo "seed $seed: no trace written" >&2; status=1; }
+  echo "seed $seed: $(cat "$work/linux-$seed/status") on both, $(wc -l <"$work/linux-$seed/trace.jsonl") trace lines"
+done
+exit $status
