@@ -44,6 +44,10 @@ std::string SystemError() {
   std::string message =
       length > 0 ? Narrow(buffer, static_cast<int>(length)) : "error " + std::to_string(code);
   LocalFree(buffer);
+  // Some messages leave a place for the file name, which follows anyway.
+  if (const std::size_t at = message.find("%1"); at != std::string::npos) {
+    message.replace(at, 2, "this file");
+  }
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                               message.back() == ' ' || message.back() == '.')) {
     message.pop_back();

@@ -1,6 +1,8 @@
 // Loading, running and unloading the built plug-in library.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/loader.h"
@@ -37,6 +39,18 @@ TEST(PluginLoadTest, LoadFailuresAreMessagesNotCrashes) {
   EXPECT_EQ(noEntry.plugin, nullptr);
   EXPECT_NE(noEntry.error.find("has no LibraryEntry"), std::string::npos) << noEntry.error;
   EXPECT_EQ(Host::Active(), nullptr) << "a failed open leaves no host behind";
+
+  // A file that is not a library at all: the system loader's own reason
+  // follows the path.
+  const std::filesystem::path corrupt =
+      std::filesystem::temp_directory_path() / "homestead_corrupt_plugin.dll";
+  std::ofstream(corrupt, std::ios::binary) << "MZ this is not a library";
+  auto notALibrary = Session::Open(corrupt.string());
+  std::filesystem::remove(corrupt);
+  EXPECT_EQ(notALibrary.session, nullptr);
+  const std::string prefix = "cannot load plug-in '" + corrupt.string() + "': ";
+  EXPECT_EQ(notALibrary.error.rfind(prefix, 0), 0u) << notALibrary.error;
+  EXPECT_GT(notALibrary.error.size(), prefix.size()) << "the system's reason is missing";
 }
 
 TEST(PluginLoadTest, StartUpShowsBothHomeBlipsAtTheirCentres) {
