@@ -1,6 +1,7 @@
 #include "sim/cli.h"
 
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <string_view>
 
@@ -21,7 +22,7 @@ struct OptionInfo {
   Takes takes;
 };
 
-constexpr std::array<OptionInfo, 11> kOptions = {{
+constexpr std::array<OptionInfo, 12> kOptions = {{
     {"--help", Takes::kNothing},
     {"--version", Takes::kNothing},
     {"--list", Takes::kNothing},
@@ -31,6 +32,7 @@ constexpr std::array<OptionInfo, 11> kOptions = {{
     {"--file", Takes::kValue},
     {"--seed", Takes::kValue},
     {"--trace", Takes::kValue},
+    {"--trace-filter", Takes::kValue},
     {"--map", Takes::kValue},
     {"--plugin", Takes::kValue},
 }};
@@ -47,7 +49,14 @@ Options:
   --list            list the built-in scenarios, one line each
   --seed N          seed of the world's random draws (default: the scenario's
                     own seed, else 1); the same seed gives the same bytes
-  --trace FILE      write every host call as one JSON object per line
+  --trace FILE      write every host call as one JSON object per line, after
+                    a header line (scenario, seed, plug-in build), with the
+                    milestones in between
+  --trace-filter LIST
+                    keep only some calls in the trace: a comma-separated list
+                    of operation names, each kept, or dropped with a leading
+                    '-'; 'polling' names the queries made every frame. E.g.
+                    --trace-filter=-polling, --trace-filter=CreatePed,SetBlipName
   --map FILE.svg    draw a map of the homestead as SVG
   --plugin PATH     the plug-in library to load (default: the
                     libhomestead_robbery.so found next to this program)
@@ -84,6 +93,18 @@ Scenario files (full description in sim/SCENARIOS.md):
             | DISTANCE COMPASS of homestead N  (e.g. 150m south of homestead 1)
   DURATION: 500ms, 2s, 3min, 6h   DISTANCE: 18m   SPEED: 4m/s (default 4m/s)
 )";
+
+// A map path may have no extension (a device or a pipe) but no other one
+// than ".svg": "map.png" would be an SVG file under a lying name.
+bool MapPathIsSvg(std::string_view path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string_view name = slash == path.npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.rfind('.');
+  if (dot == name.npos || dot == 0) return true;
+  std::string extension(name.substr(dot + 1));
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == "svg";
+}
 
 std::string Usage(std::string message) {
   return message + " (try --help)";
@@ -146,6 +167,10 @@ std::variant<Options, UsageError> ParseCommandLine(std::span<const char* const> 
       options.seed = seed;
     } else if (arg == "--trace") {
       options.tracePath = std::string(value);
+    } else if (arg == "--trace-filter") {
+      auto filter = TraceFilter::Parse(value);
+      if (const auto* message = std::get_if<std::string>(&filter)) return UsageError{*message};
+      options.traceFilter = std::get<TraceFilter>(std::move(filter));
     } else if (arg == "--map") {
       options.mapPath = std::string(value);
     } else if (arg == "--plugin") {
@@ -154,6 +179,13 @@ std::variant<Options, UsageError> ParseCommandLine(std::span<const char* const> 
   }
   if (scenarioGiven && !options.file.empty()) {
     return UsageError{Usage("--scenario and --file exclude each other")};
+  }
+  if (options.traceFilter.spec() != "all" && options.tracePath.empty()) {
+    return UsageError{Usage("--trace-filter needs --trace FILE")};
+  }
+  if (!MapPathIsSvg(options.mapPath)) {
+    return UsageError{Usage("--map draws SVG only; '" + options.mapPath +
+                            "' has another extension (name it FILE.svg)")};
   }
   if (!options.tracePath.empty() && options.tracePath == options.mapPath) {
     return UsageError{Usage("--trace and --map name the same file")};

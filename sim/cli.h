@@ -11,6 +11,8 @@
 #include <string>
 #include <variant>
 
+#include "sim/trace.h"
+
 namespace sim {
 
 inline constexpr const char* kDefaultScenario = "robbery";
@@ -22,6 +24,7 @@ struct Options {
   std::string file;                         // --file PATH; empty: use `scenario`
   std::optional<uint32_t> seed;             // --seed N; else the scenario's, else 1
   std::string tracePath;                    // --trace FILE
+  TraceFilter traceFilter;                  // --trace-filter LIST
   std::string mapPath;                      // --map FILE.svg
   std::string pluginPath;                   // --plugin PATH; empty: found next to us
   bool quiet = false;                       // --quiet: summary line only

@@ -147,6 +147,7 @@ int main(int argc, char** argv) {
   run.seed = options.seed.value_or(scenario->seed);
   run.realtime = options.realtime;
   run.trace = trace.get();
+  run.traceFilter = options.traceFilter;
   // Played in real time, each line should show as it happens.
   if (options.realtime) std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const bool quiet = options.quiet;

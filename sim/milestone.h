@@ -32,6 +32,15 @@ enum class Milestone : uint8_t {
 };
 inline constexpr std::size_t kMilestoneCount = 14;
 
+// One milestone as the recorder saw it happen.
+struct MilestoneRecord {
+  Milestone milestone;
+  int homestead;  // 0 when it belongs to none
+  int64_t frame;
+  int64_t timeUs;
+  int clockMinute;
+};
+
 // The scenario-file name, e.g. "got-away".
 std::string_view MilestoneName(Milestone milestone);
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "sim/scenario.h"
+
 namespace sim {
 namespace {
 
@@ -42,6 +44,31 @@ std::string Fixed(double value, int decimals) {
 std::string Where(const platform::Vec3& at) {
   return Fixed(at.x, 2) + ", " + Fixed(at.y, 2) + ", " + Fixed(at.z, 2);
 }
+
+// The stage a running encounter enters with the milestone, or "" when the
+// milestone does not start one.
+std::string_view StageOf(Milestone milestone) {
+  switch (milestone) {
+    case Milestone::kSpawned:
+      return "occupied";
+    case Milestone::kApproach:
+      return "approach";
+    case Milestone::kConfrontation:
+      return "confrontation";
+    case Milestone::kAttack:
+      return "fight";
+    case Milestone::kSurrender:
+      return "surrender";
+    case Milestone::kFlight:
+      return "flight";
+    case Milestone::kOutcome:
+      return "outcome";
+    default:
+      return "";
+  }
+}
+
+constexpr std::string_view kDeadWarning = "  (warning: he is dead)";
 
 std::string Quoted(std::string_view text) {
   std::string quoted;
@@ -88,6 +115,11 @@ Recorder::Recorder(const platform::World& world, int focus, LineSink sink)
   }
 }
 
+std::string Recorder::ClockHeader() {
+  return "clock  sim time  (clock: the game's time of day, HH:MM; sim time: simulated time since "
+         "the start, m:ss.mmm)";
+}
+
 std::string Recorder::Stamp(int clockMinute, int64_t timeUs) {
   const int64_t ms = timeUs / 1000;
   char buffer[48];
@@ -98,10 +130,14 @@ std::string Recorder::Stamp(int clockMinute, int64_t timeUs) {
 }
 
 void Recorder::Say(const std::string& text) {
+  if (!headerSaid_) sink_(ClockHeader());
+  headerSaid_ = true;
   sink_(Stamp(world_.ClockMinuteOfDay(), world_.nowUs()) + text);
 }
 
 void Recorder::Line(const WorldEvent& event, const std::string& text) {
+  if (!headerSaid_) sink_(ClockHeader());
+  headerSaid_ = true;
   sink_(Stamp(event.clockMinute, event.timeUs) + text);
 }
 
@@ -110,7 +146,51 @@ void Recorder::Observe() {
   batchStart_ = nextEvent_;
   for (std::size_t i = nextEvent_; i < events.size(); ++i) Handle(events[i], i);
   nextEvent_ = events.size();
+  // A case drawn without a line said after it in its frame: nothing was said.
+  if (draw_) TellDraw(world_.ClockMinuteOfDay(), world_.nowUs(), NearestTrack(), false);
   Sample();
+}
+
+void Recorder::OnCall(const platform::CallRecord& call) {
+  if (call.op == nullptr || call.op->id != platform::OpId::kRandomIntInRange || call.refused ||
+      call.args.size() != 2 || call.result == nullptr || call.args[0].i != 0) {
+    return;
+  }
+  // Variation draws start at 1; a draw from 0 picks a case or a speaker.
+  draw_ = Draw{call.args[1].i, static_cast<int32_t>(call.result->slots[0]), world_.events().size()};
+}
+
+const Recorder::Track* Recorder::NearestTrack() const {
+  const Track* nearest = nullptr;
+  double best = 0;
+  for (const Track& track : tracks_) {
+    const double d = PlayerDistanceTo(track.id);
+    if (nearest == nullptr || d < best) {
+      nearest = &track;
+      best = d;
+    }
+  }
+  return nearest;
+}
+
+void Recorder::TellDraw(int clockMinute, int64_t timeUs, const Track* track, bool spoken) {
+  const Draw draw = *draw_;
+  draw_.reset();
+  std::string line = "conversation drawn: case " + std::to_string(draw.pick) + " of cases 0-" +
+                     std::to_string(draw.cases - 1);
+  if (track != nullptr) {
+    line += " (";
+    if (!track->stage.empty()) line += std::string(track->stage) + " stage, ";
+    line += "homestead " + std::to_string(track->id) + ")";
+  }
+  if (draw.pick < 0 || draw.pick >= draw.cases) {
+    line += "  (warning: no such case; nothing is said)";
+  } else if (!spoken) {
+    line += "  (warning: nothing was said)";
+  }
+  if (!headerSaid_) sink_(ClockHeader());
+  headerSaid_ = true;
+  sink_(Stamp(clockMinute, timeUs) + line);
 }
 
 void Recorder::Sample() {
@@ -119,6 +199,7 @@ void Recorder::Sample() {
   const Vec3 player = ToVec3(world_.PlayerPosition());
   if (playerPath_.empty() || Distance(playerPath_.back(), player) >= 0.25) {
     playerPath_.push_back(player);
+    playerPathUs_.push_back(world_.nowUs());
   }
   for (Occupant& occupant : occupants_) {
     if (!occupant.fleeing || occupant.dead || occupant.deleted) continue;
@@ -258,19 +339,33 @@ bool Recorder::DeletedInBatch(std::size_t batchIndex, int32_t entity) const {
 void Recorder::Reach(Milestone milestone, int homestead, const WorldEvent& event,
                      std::string* line) {
   milestones_.push_back({milestone, homestead, event.frame, event.timeUs, event.clockMinute});
-  *line += "  [" + std::string(MilestoneName(milestone)) + "]";
+  std::string note(MilestoneName(milestone));
+  if (Track* track = TrackOf(homestead)) {
+    const std::string_view stage = StageOf(milestone);
+    if (!stage.empty() && stage != track->stage && track->state != State::kCoolingDown) {
+      track->stage = stage;
+      note += ", " + std::string(stage) + " stage";
+    }
+    note += ", player " + Fixed(PlayerDistanceTo(homestead), 2) + " m from homestead " +
+            std::to_string(homestead);
+  }
+  *line += "  [" + note + "]";
 }
 
 void Recorder::SetState(Track& track, State state, const WorldEvent& event) {
   if (track.state == state) return;
   std::string line = "homestead " + std::to_string(track.id) + ": " +
                      std::string(StateName(track.state)) + " -> " + std::string(StateName(state));
+  track.state = state;
+  track.stateClock = event.clockMinute;
+  track.stage = "";
   if (state == State::kCoolingDown) {
     line += " (since hour " + std::to_string(event.clockMinute / 60) + ")";
     Reach(Milestone::kTeardown, track.id, event, &line);
     track.attacked = false;
+  } else {
+    line += ", player " + Fixed(PlayerDistanceTo(track.id), 2) + " m away";
   }
-  track.state = state;
   Line(event, line);
 }
 
@@ -284,12 +379,14 @@ void Recorder::Handle(const WorldEvent& event, std::size_t batchIndex) {
       info.map.label = Label(batchIndex, event.subject);
       std::string line = "blip " + std::to_string(event.subject);
       if (!info.map.label.empty()) line += " " + Quoted(info.map.label);
+      std::string_view warning;
       Track* home = nullptr;
       if (event.other != 0) {
         if (const Occupant* occupant = FindOccupant(event.other)) {
           info.map.kind = MapBlip::Kind::kOccupant;
           info.homestead = occupant->homestead;
           line += " added on " + NamePed(event.other);
+          if (occupant->dead) warning = kDeadWarning;
         } else if (Track* owner = LootOwner(event.other)) {
           info.map.kind = MapBlip::Kind::kLoot;
           info.homestead = owner->id;
@@ -305,6 +402,7 @@ void Recorder::Handle(const WorldEvent& event, std::size_t batchIndex) {
         line += " added at " + Where(event.position);
       }
       line += BlipDetails(event.subject);
+      line += warning;
       if (home != nullptr) {
         Reach(home->homeBlipSeen ? Milestone::kRestored : Milestone::kStartup, home->id, event,
               &line);
@@ -398,7 +496,8 @@ void Recorder::Handle(const WorldEvent& event, std::size_t batchIndex) {
       } else if (*task == TaskName(TaskKind::kDefaultIdle)) {
         line += ", default idle";
       } else {
-        line += task->empty() ? ", scenario \"\" (empty name)" : ", scenario " + Quoted(*task);
+        line +=
+            task->empty() ? ", scenario \"\" (warning: empty name)" : ", scenario " + Quoted(*task);
       }
       if (occupant.index == 0) Reach(Milestone::kSpawned, track->id, event, &line);
       Line(event, line);
@@ -481,32 +580,35 @@ void Recorder::Handle(const WorldEvent& event, std::size_t batchIndex) {
       std::string line = NamePed(ped) + ": ";
       const std::string target = event.other == 0 ? "" : " " + NamePed(event.other);
       Track* track = occupant != nullptr ? TrackOf(occupant->homestead) : nullptr;
+      std::optional<Milestone> reached;
       if (event.text == TaskName(TaskKind::kTurnToFace)) {
         line += "turns to face" + target;
       } else if (event.text == TaskName(TaskKind::kAimAt)) {
         line += "aims at" + target;
-        if (track != nullptr) Reach(Milestone::kConfrontation, track->id, event, &line);
+        reached = Milestone::kConfrontation;
       } else if (event.text == TaskName(TaskKind::kCombat)) {
         line += "attacks" + target;
         if (track != nullptr && !track->attacked) {
           track->attacked = true;
-          Reach(Milestone::kAttack, track->id, event, &line);
+          reached = Milestone::kAttack;
         }
       } else if (event.text == TaskName(TaskKind::kHandsUp)) {
         line += "raises his hands";
-        if (track != nullptr) Reach(Milestone::kSurrender, track->id, event, &line);
+        reached = Milestone::kSurrender;
       } else if (event.text == TaskName(TaskKind::kFlee)) {
         line += "flees from" + target;
         if (occupant != nullptr) {
           occupant->fleeing = true;
           occupant->flight.push_back(ToVec3(event.position));
         }
-        if (track != nullptr) Reach(Milestone::kFlight, track->id, event, &line);
+        reached = Milestone::kFlight;
       } else if (event.text == TaskName(TaskKind::kDefaultIdle)) {
         line += "default idle";
       } else {
         line += "starts scenario " + Quoted(event.text);
       }
+      if (occupant != nullptr && occupant->dead) line += kDeadWarning;
+      if (reached && track != nullptr) Reach(*reached, track->id, event, &line);
       Line(event, line);
       return;
     }
@@ -515,19 +617,29 @@ void Recorder::Handle(const WorldEvent& event, std::size_t batchIndex) {
       Line(event, NamePed(event.subject) + ": tasks cleared");
       return;
     case EventKind::kWeaponGiven:
-      Line(event, NamePed(event.subject) + " is given " + event.text);
+    case EventKind::kWeaponDrawn: {
+      const Occupant* occupant = FindOccupant(event.subject);
+      const bool dead = occupant != nullptr && occupant->dead;
+      const char* verb = event.kind == EventKind::kWeaponGiven ? " is given " : " draws ";
+      Line(event, NamePed(event.subject) + verb + event.text +
+                      std::string(dead ? kDeadWarning : std::string_view()));
       return;
-    case EventKind::kWeaponDrawn:
-      Line(event, NamePed(event.subject) + " draws " + event.text);
-      return;
+    }
     case EventKind::kSpeech:
-      Line(event, NamePed(event.subject) + " says " + event.text + ", variation " +
-                      std::to_string(event.number));
-      return;
     case EventKind::kSpeechSilenced: {
+      if (draw_ && batchIndex >= draw_->eventIndex) {
+        const Occupant* speaker = FindOccupant(event.subject);
+        TellDraw(event.clockMinute, event.timeUs,
+                 speaker != nullptr ? TrackOf(speaker->homestead) : NearestTrack(), true);
+      }
+      const std::string variation = ", variation " + std::to_string(event.number);
+      if (event.kind == EventKind::kSpeech) {
+        Line(event, NamePed(event.subject) + " says " + event.text + variation);
+        return;
+      }
       const bool gone = world_.FindEntity(event.subject) == nullptr;
-      Line(event, NamePed(event.subject) + (gone ? " is gone" : " is dead") + " and cannot say " +
-                      event.text + ", variation " + std::to_string(event.number));
+      Line(event, "warning: " + NamePed(event.subject) + (gone ? " is gone" : " is dead") +
+                      " and cannot say " + event.text + variation);
       return;
     }
     case EventKind::kObjectiveShown: {
@@ -535,15 +647,7 @@ void Recorder::Handle(const WorldEvent& event, std::size_t batchIndex) {
       std::string line = "objective shown: " + Quoted(text);
       for (const KnownObjective& known : kObjectives) {
         if (known.text != text) continue;
-        const Track* nearest = nullptr;
-        double best = 0;
-        for (const Track& track : tracks_) {
-          const double d = PlayerDistanceTo(track.id);
-          if (nearest == nullptr || d < best) {
-            nearest = &track;
-            best = d;
-          }
-        }
+        const Track* nearest = NearestTrack();
         Reach(known.milestone, nearest != nullptr ? nearest->id : 0, event, &line);
       }
       Line(event, line);
@@ -563,7 +667,12 @@ MapData Recorder::BuildMap(std::string title, std::string subtitle) const {
   map.centre = place->centre;
   map.lootSpot = place->loot;
   for (const Track& track : tracks_) {
-    if (track.id == focus_) map.lootPlaced = track.lootPlaced;
+    if (track.id != focus_) continue;
+    map.lootPlaced = track.lootPlaced;
+    map.finalState =
+        "homestead " + std::to_string(track.id) + " " + std::string(StateName(track.state));
+    if (!track.stage.empty()) map.finalState += ", " + std::string(track.stage) + " stage";
+    if (track.stateClock) map.finalState += " since " + FormatClock(*track.stateClock);
   }
   for (const Occupant& occupant : occupants_) {
     if (occupant.homestead != focus_) continue;
@@ -575,15 +684,18 @@ MapData Recorder::BuildMap(std::string title, std::string subtitle) const {
     mark.death = occupant.death;
     mark.gotAway = occupant.gotAway;
     mark.flight = occupant.flight;
+    mark.removed = occupant.deleted && !occupant.dead && !occupant.gotAway;
     for (const auto& [handle, info] : blips_) {
       if (info.entity == occupant.ped) ++mark.blips;
     }
     map.occupants.push_back(std::move(mark));
   }
   map.playerPath = playerPath_;
+  map.playerPathUs = playerPathUs_;
   const Vec3 player = ToVec3(world_.PlayerPosition());
   if (map.playerPath.empty() || Distance(map.playerPath.back(), player) > 0.0) {
     map.playerPath.push_back(player);
+    map.playerPathUs.push_back(world_.nowUs());
   }
   for (const auto& [handle, info] : blips_) {
     const bool near = Distance(info.map.position, place->centre) <= 200.0;

@@ -7,7 +7,14 @@
 // and blips.
 //
 // It only reads the world; the runner calls Observe() once per frame after
-// the script has run, and Say() for the player's own actions.
+// the script has run, OnCall() for every host call, and Say() for the
+// player's own actions.
+//
+// The timeline opens with a line that names its two clocks. Milestones and
+// state changes give the player's distance from the homestead and the stage
+// the encounter enters; each conversation says which case was drawn; what
+// looks wrong (a dead man given a task, a line nobody can say, a case outside
+// the table) carries a "warning:" instead of being told as if it were normal.
 #ifndef HOMESTEAD_SIM_RECORDER_H
 #define HOMESTEAD_SIM_RECORDER_H
 
@@ -20,20 +27,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/host.h"
 #include "platform/world.h"
 #include "sim/milestone.h"
 #include "sim/places.h"
 #include "sim/svg_map.h"
 
 namespace sim {
-
-struct MilestoneRecord {
-  Milestone milestone;
-  int homestead;  // 0 when it belongs to none
-  int64_t frame;
-  int64_t timeUs;
-  int clockMinute;
-};
 
 class Recorder {
  public:
@@ -46,6 +46,10 @@ class Recorder {
   // Reads the events the world logged since the last call and samples the
   // moving things. Call once per frame, after the script has run.
   void Observe();
+
+  // Sees one host call as it is answered, for what the world does not log:
+  // the random draw that picks a conversation's case.
+  void OnCall(const platform::CallRecord& call);
 
   // A timeline line at the world's current time, for the runner's own words.
   void Say(const std::string& text);
@@ -68,6 +72,8 @@ class Recorder {
 
   // "HH:MM  m:ss.mmm  ": the prefix of every timeline line.
   static std::string Stamp(int clockMinute, int64_t timeUs);
+  // The line that heads the stamped lines and names their two clocks.
+  static std::string ClockHeader();
 
  private:
   enum class State : uint8_t { kAvailable, kEncounter, kCoolingDown };
@@ -95,7 +101,17 @@ class Recorder {
     bool homeBlipSeen = false;
     int32_t lootObject = 0;
     std::optional<Vec3> lootPlaced;
-    bool attacked = false;  // the current set was sent to attack
+    bool attacked = false;          // the current set was sent to attack
+    std::optional<int> stateClock;  // game clock minute of the last state change
+    std::string_view stage;         // of the running encounter; empty when none
+  };
+
+  // A RandomIntInRange(0, cases) call: a conversation's case, or one of the
+  // approach's speaker draws that come just before it (the last one wins).
+  struct Draw {
+    int32_t cases = 0;
+    int32_t pick = 0;
+    std::size_t eventIndex = 0;  // the world's events before it
   };
 
   struct BlipInfo {
@@ -111,6 +127,8 @@ class Recorder {
              std::string* line);
   void SetState(Track& track, State state, const platform::WorldEvent& event);
   void Sample();
+  void TellDraw(int clockMinute, int64_t timeUs, const Track* track, bool spoken);
+  const Track* NearestTrack() const;
 
   Track* TrackNear(const platform::Vec3& at, double radius);
   Track* TrackOf(int id);
@@ -140,6 +158,9 @@ class Recorder {
   std::map<int32_t, BlipInfo> blips_;
   std::vector<MilestoneRecord> milestones_;
   std::vector<Vec3> playerPath_;
+  std::vector<int64_t> playerPathUs_;
+  std::optional<Draw> draw_;
+  bool headerSaid_ = false;
   int64_t lastSampleUs_ = -1;
   int shots_ = 0;
   int gotAway_ = 0;

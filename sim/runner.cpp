@@ -263,13 +263,25 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   platform::Session& session = *opened.session;
   platform::World& world = session.world();
   platform::Host& host = session.host();
-  if (options.trace != nullptr) {
-    OutputFile* trace = options.trace;
-    host.SetObserver(
-        [trace](const platform::CallRecord& call) { trace->Write(FormatTraceLine(call)); });
-  }
-
   Recorder recorder(world, scenario.homestead, timeline);
+  std::optional<TraceWriter> trace;
+  if (options.trace != nullptr) {
+    OutputFile* file = options.trace;
+    trace.emplace([file](const std::string& text) { file->Write(text); }, world,
+                  options.traceFilter);
+    TraceHeader header;
+    header.scenario = scenario.name;
+    header.source = scenario.source;
+    header.seed = options.seed;
+    header.pluginPath = options.pluginPath;
+    trace->Header(std::move(header));
+  }
+  // The recorder sees the calls for what the world does not log (the random
+  // draws that pick a conversation).
+  host.SetObserver([&recorder, &trace](const platform::CallRecord& call) {
+    recorder.OnCall(call);
+    if (trace) trace->Call(call);
+  });
   const std::string about = scenario.about.empty() ? "" : " (" + scenario.about + ")";
   timeline("scenario " + scenario.name + about + ", seed " + std::to_string(options.seed));
   recorder.Say("the player starts at " + scenario.start.Describe() + " (" + Fixed(start.x, 2) +
@@ -282,6 +294,7 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   while (!player.done() && session.open()) {
     session.RunFrames(1, [&player](platform::Session&) { player.Step(); });
     recorder.Observe();
+    if (trace) trace->Milestones(recorder.milestones());
     // Host errors are the plug-in's mistakes (unknown operation, wrong
     // arguments); each is told as it happens and fails the run.
     for (; errorsSeen < host.errors().size(); ++errorsSeen) {

@@ -18,6 +18,7 @@
 #include "sim/recorder.h"
 #include "sim/scenario.h"
 #include "sim/svg_map.h"
+#include "sim/trace.h"
 
 namespace sim {
 
@@ -31,6 +32,7 @@ struct RunOptions {
   uint32_t seed = 1;
   bool realtime = false;
   OutputFile* trace = nullptr;  // every host call, one JSON line each
+  TraceFilter traceFilter;      // the calls the trace keeps
 };
 
 struct RunReport {

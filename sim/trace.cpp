@@ -1,14 +1,99 @@
 #include "sim/trace.h"
 
 #include <bit>
+#include <cstdio>
+#include <fstream>
 
 #include "sim/json.h"
+
+#ifndef HOMESTEAD_VERSION
+#define HOMESTEAD_VERSION "unknown"
+#endif
 
 namespace sim {
 namespace {
 
 using platform::ArgKind;
+using platform::OpId;
 using platform::ResultKind;
+
+// The names of each operation's arguments in push order, comma-separated; an
+// empty name is an argument whose meaning lies with the host alone, written
+// only in "args".
+constexpr std::array<std::string_view, platform::kOperationCount> kArgNames = {{
+    "text",                                        // HashKey
+    "style,x,y,z",                                 // AddBlipForCoords
+    "blip,sprite,",                                // SetBlipSprite
+    "blip,scale",                                  // SetBlipScale
+    "kind,format,text",                            // CreateVarString
+    "blip,name",                                   // SetBlipName
+    "blip,modifier",                               // AddBlipModifier
+    "",                                            // IsActivitySuppressed
+    "",                                            // GetClockHours
+    "",                                            // PlayerPedId
+    "entity,,",                                    // GetEntityCoords
+    "x1,y1,z1,x2,y2,z2,use_z",                     // DistanceBetweenCoords
+    "blip",                                        // RemoveBlip
+    "model,",                                      // RequestModel
+    "model",                                       // HasModelLoaded
+    "model,x,y,z,heading,,,,",                     // CreatePed
+    "ped,group",                                   // SetPedRelationshipGroup
+    "ped,value",                                   // SetPedOptionA
+    "ped,value",                                   // SetPedOptionB
+    "ped,name",                                    // SetPedPromptName
+    "ped,value",                                   // SetPedOptionC
+    "ped,scenario,duration,,,,,",                  // TaskStartScenarioInPlace
+    "ped,,,",                                      // TaskDefaultIdle
+    "entity",                                      // DoesEntityExist
+    "style,entity",                                // AddBlipForEntity
+    "model",                                       // SetModelAsNoLongerNeeded
+    "model,x,y,z,,,,,",                            // CreateObject
+    "entity",                                      // DeleteEntity
+    "ped,speech",                                  // PlayAmbientSpeech
+    "ped",                                         // IsAnySpeechPlaying
+    "min,max",                                     // RandomIntInRange
+    "entity",                                      // IsEntityDead
+    "text",                                        // SetObjectiveText
+    "",                                            // ShowObjective
+    "",                                            // ClearObjective
+    "ped,target,duration,,,",                      // TaskTurnToFaceEntity
+    "ped,weapon,ammo,,,,,,,reason,,,",             // GiveWeaponToPed
+    "ped,weapon,,,",                               // GetCurrentPedWeapon
+    "ped,weapon,,,,",                              // SetCurrentPedWeapon
+    "ped,target,duration,,",                       // TaskAimGunAtEntity
+    "ped,target,,",                                // TaskCombatPed
+    "entity",                                      // GetBlipFromEntity
+    "blip",                                        // DoesBlipExist
+    "ped,,",                                       // ClearPedTasks
+    "ped,duration,facing,,",                       // TaskHandsUp
+    "ped,threat,x,y,z,distance,duration,flags,,",  // TaskFleeFrom
+}};
+
+// The name of argument `index` of `id`, or "" when it has none.
+std::string_view ArgName(OpId id, std::size_t index) {
+  std::string_view names = kArgNames[static_cast<std::size_t>(id)];
+  for (std::size_t i = 0; i < index; ++i) {
+    const std::size_t comma = names.find(',');
+    if (comma == names.npos) return "";
+    names.remove_prefix(comma + 1);
+  }
+  return names.substr(0, names.find(','));
+}
+
+constexpr std::array<OpId, 11> kPolling = {{
+    OpId::kIsActivitySuppressed,
+    OpId::kGetClockHours,
+    OpId::kPlayerPedId,
+    OpId::kGetEntityCoords,
+    OpId::kDistanceBetweenCoords,
+    OpId::kHasModelLoaded,
+    OpId::kDoesEntityExist,
+    OpId::kIsAnySpeechPlaying,
+    OpId::kIsEntityDead,
+    OpId::kGetBlipFromEntity,
+    OpId::kDoesBlipExist,
+}};
+constexpr std::string_view kPollingWord = "polling";
 
 void AppendArg(std::string& out, const platform::DecodedArg& arg) {
   switch (arg.kind) {
@@ -91,13 +176,48 @@ void AppendResult(std::string& out, ResultKind kind, const platform::CallResult&
   }
 }
 
+// The argument in "named": as in "args", but with a hash or string handle
+// the run has a text for as that text, and handles and written-back values
+// as plain numbers.
+void AppendNamedArg(std::string& out, const platform::DecodedArg& arg, const TraceNames& names) {
+  switch (arg.kind) {
+    case ArgKind::kUint32:
+    case ArgKind::kOutUint32:
+      if (names.hashName) {
+        if (const auto name = names.hashName(arg.u)) {
+          AppendJsonString(out, *name);
+          return;
+        }
+      }
+      AppendJsonUint(out, arg.u);
+      return;
+    case ArgKind::kUint64:
+      if (const auto it = names.strings.find(arg.raw); it != names.strings.end()) {
+        AppendJsonString(out, it->second);
+        return;
+      }
+      break;
+    case ArgKind::kHandleRef:
+      AppendJsonInt(out, arg.i);
+      return;
+    default:
+      break;
+  }
+  AppendArg(out, arg);
+}
+
+void AppendCommon(std::string& out, int64_t frame, int64_t timeUs) {
+  out += "{\"frame\":";
+  AppendJsonInt(out, frame);
+  out += ",\"time_ms\":";
+  AppendJsonDouble(out, static_cast<double>(timeUs) / 1000.0);
+}
+
 }  // namespace
 
-std::string FormatTraceLine(const platform::CallRecord& call) {
-  std::string out = "{\"frame\":";
-  AppendJsonInt(out, call.frame);
-  out += ",\"time_ms\":";
-  AppendJsonDouble(out, static_cast<double>(call.timeUs) / 1000.0);
+std::string FormatTraceLine(const platform::CallRecord& call, const TraceNames& names) {
+  std::string out;
+  AppendCommon(out, call.frame, call.timeUs);
   out += ",\"op\":";
   if (call.op != nullptr) {
     AppendJsonString(out, call.op->name);
@@ -117,7 +237,19 @@ std::string FormatTraceLine(const platform::CallRecord& call) {
     if (i > 0) out += ",";
     AppendArg(out, call.args[i]);
   }
-  out += "],\"result\":";
+  out += "]";
+  bool anyNamed = false;
+  for (std::size_t i = 0; i < call.args.size(); ++i) {
+    const std::string_view name = ArgName(call.op->id, i);
+    if (name.empty()) continue;
+    out += anyNamed ? "," : ",\"named\":{";
+    anyNamed = true;
+    AppendJsonString(out, name);
+    out += ":";
+    AppendNamedArg(out, call.args[i], names);
+  }
+  if (anyNamed) out += "}";
+  out += ",\"result\":";
   if (call.result != nullptr) {
     AppendResult(out, call.op->result, *call.result);
   } else {
@@ -125,6 +257,159 @@ std::string FormatTraceLine(const platform::CallRecord& call) {
   }
   out += "}\n";
   return out;
+}
+
+std::string FormatMilestoneLine(const MilestoneRecord& record) {
+  std::string out;
+  AppendCommon(out, record.frame, record.timeUs);
+  out += ",\"milestone\":";
+  AppendJsonString(out, MilestoneName(record.milestone));
+  out += ",\"homestead\":";
+  AppendJsonInt(out, record.homestead);
+  char clock[8];
+  std::snprintf(clock, sizeof clock, "%02d:%02d", record.clockMinute / 60 % 24,
+                record.clockMinute % 60);
+  out += ",\"clock\":";
+  AppendJsonString(out, clock);
+  out += "}\n";
+  return out;
+}
+
+std::size_t ArgNameSlots(OpId id) {
+  const std::string_view names = kArgNames[static_cast<std::size_t>(id)];
+  if (names.empty()) return 0;
+  std::size_t slots = 1;
+  for (char c : names) slots += c == ',' ? 1 : 0;
+  return slots;
+}
+
+bool IsPolling(OpId id) {
+  for (OpId polled : kPolling) {
+    if (polled == id) return true;
+  }
+  return false;
+}
+
+std::variant<TraceFilter, std::string> TraceFilter::Parse(std::string_view spec) {
+  TraceFilter filter;
+  filter.spec_ = std::string(spec);
+  std::array<bool, platform::kOperationCount> kept{};
+  std::array<bool, platform::kOperationCount> dropped{};
+  bool keepsAny = false;
+  for (std::size_t start = 0; start <= spec.size();) {
+    std::size_t comma = spec.find(',', start);
+    if (comma == spec.npos) comma = spec.size();
+    std::string_view item = spec.substr(start, comma - start);
+    start = comma + 1;
+    const bool drop = item.starts_with('-');
+    if (drop) item.remove_prefix(1);
+    std::array<bool, platform::kOperationCount>& mark = drop ? dropped : kept;
+    keepsAny = keepsAny || !drop;
+    if (item == kPollingWord) {
+      for (OpId id : kPolling) mark[static_cast<std::size_t>(id)] = true;
+      continue;
+    }
+    bool found = false;
+    for (const platform::Operation& op : platform::Operations()) {
+      if (op.name != item) continue;
+      mark[static_cast<std::size_t>(op.id)] = true;
+      found = true;
+    }
+    if (found) continue;
+    std::string known(kPollingWord);
+    for (const platform::Operation& op : platform::Operations())
+      known += ", " + std::string(op.name);
+    const std::string what =
+        item.empty() ? "an empty item" : "unknown operation '" + std::string(item) + "'";
+    return "--trace-filter: " + what + " in '" + std::string(spec) +
+           "'; expected a comma-separated list of names, each kept or dropped with a leading '-', "
+           "from: " +
+           known;
+  }
+  for (std::size_t i = 0; i < platform::kOperationCount; ++i) {
+    filter.keep_[i] = (keepsAny ? kept[i] : true) && !dropped[i];
+  }
+  return filter;
+}
+
+bool TraceFilter::Keeps(const platform::Operation* op) const {
+  return op == nullptr || keep_[static_cast<std::size_t>(op->id)];
+}
+
+void IdentifyPlugin(TraceHeader& header) {
+  std::ifstream in(header.pluginPath, std::ios::binary);
+  if (!in) return;
+  // FNV-1a 64: cheap, and enough to tell two builds apart.
+  uint64_t hash = 0xcbf29ce484222325ULL;
+  uint64_t bytes = 0;
+  std::array<char, 1 << 16> buffer;
+  while (in) {
+    in.read(buffer.data(), buffer.size());
+    const auto got = static_cast<std::size_t>(in.gcount());
+    for (std::size_t i = 0; i < got; ++i) {
+      hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 0x100000001b3ULL;
+    }
+    bytes += got;
+  }
+  if (in.bad()) return;
+  header.pluginBytes = bytes;
+  header.pluginHash = hash;
+}
+
+std::string FormatTraceHeader(const TraceHeader& header) {
+  std::string out = "{\"trace\":\"homestead-sim\",\"version\":";
+  AppendJsonInt(out, kTraceFormatVersion);
+  out += ",\"simulator\":";
+  AppendJsonString(out, HOMESTEAD_VERSION);
+  out += ",\"scenario\":";
+  AppendJsonString(out, header.scenario);
+  out += ",\"source\":";
+  AppendJsonString(out, header.source);
+  out += ",\"seed\":";
+  AppendJsonUint(out, header.seed);
+  out += ",\"plugin\":";
+  AppendJsonString(out, header.pluginPath);
+  out += ",\"plugin_build\":";
+  if (header.pluginBytes) {
+    out += "{\"bytes\":";
+    AppendJsonUint(out, *header.pluginBytes);
+    out += ",\"fnv1a64\":";
+    AppendJsonHash(out, header.pluginHash);
+    out += "}";
+  } else {
+    out += "null";
+  }
+  out += ",\"filter\":";
+  AppendJsonString(out, header.filter);
+  out += "}\n";
+  return out;
+}
+
+TraceWriter::TraceWriter(Sink sink, const platform::World& world, TraceFilter filter)
+    : sink_(std::move(sink)), filter_(std::move(filter)) {
+  names_.hashName = [&world](uint32_t hash) { return world.NameOfHash(hash); };
+}
+
+void TraceWriter::Header(TraceHeader header) {
+  header.filter = filter_.spec();
+  IdentifyPlugin(header);
+  sink_(FormatTraceHeader(header));
+}
+
+void TraceWriter::Call(const platform::CallRecord& call) {
+  // String handles are learned from every call, kept or not, so that a
+  // filtered trace still names the blips.
+  if (call.op != nullptr && call.op->id == OpId::kCreateVarString && !call.refused &&
+      call.result != nullptr && call.result->slots[0] != 0 && call.args.size() == 3) {
+    names_.strings[call.result->slots[0]] = std::string(call.args[2].text);
+  }
+  if (filter_.Keeps(call.op)) sink_(FormatTraceLine(call, names_));
+}
+
+void TraceWriter::Milestones(std::span<const MilestoneRecord> all) {
+  for (; milestonesWritten_ < all.size(); ++milestonesWritten_) {
+    sink_(FormatMilestoneLine(all[milestonesWritten_]));
+  }
 }
 
 }  // namespace sim
