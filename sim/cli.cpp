@@ -57,7 +57,8 @@ Options:
                     of operation names, each kept, or dropped with a leading
                     '-'; 'polling' names the queries made every frame. E.g.
                     --trace-filter=-polling, --trace-filter=CreatePed,SetBlipName
-  --map FILE.svg    draw a map of the homestead as SVG
+  --map FILE.svg    draw a map of the homestead as SVG (a name with another
+                    extension is refused)
   --plugin PATH     the plug-in library to load (default: the
                     libhomestead_robbery.so found next to this program)
   --quiet           print only the closing summary line
