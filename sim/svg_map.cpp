@@ -4,9 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
-#include <numbers>
 #include <string_view>
 #include <utility>
+
+#include "platform/portable_math.h"
 
 namespace sim {
 namespace {
@@ -113,25 +114,11 @@ std::string FormatSimTime(int64_t us) {
 }
 
 // The unit vector of a heading (degrees counter-clockwise from north) on the
-// page, from power series rather than libm so that every platform draws the
-// same bytes.
+// page, without libm so that every system draws the same bytes.
 Point HeadingOnPage(double degrees) {
-  double reduced = std::fmod(degrees, 360.0);
-  if (reduced > 180.0) reduced -= 360.0;
-  if (reduced < -180.0) reduced += 360.0;
-  const double x = reduced * std::numbers::pi / 180.0;
-  double sine = 0;
-  double cosine = 0;
-  double sineTerm = x;
-  double cosineTerm = 1;
-  for (int k = 1; k <= 12; ++k) {
-    sine += sineTerm;
-    cosine += cosineTerm;
-    sineTerm *= -x * x / ((2.0 * k) * (2.0 * k + 1));
-    cosineTerm *= -x * x / ((2.0 * k - 1) * (2.0 * k));
-  }
+  const platform::SinCos sc = platform::SinCosDegrees(degrees);
   // Counter-clockwise from north: 90 degrees faces west; page y grows down.
-  return {-sine, -cosine};
+  return {-sc.sin, -sc.cos};
 }
 
 struct Box {
