@@ -4,10 +4,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <span>
-#include <sstream>
 #include <string>
 #include <system_error>
 #include <variant>
@@ -66,15 +64,14 @@ int ListScenarios() {
 std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
   sim::ParseResult parsed;
   if (!options.file.empty()) {
-    std::ifstream in(options.file, std::ios::binary);
-    if (!in) {
-      Error("cannot read scenario file '" + options.file + "'", kExitUsage);
+    std::string error;
+    const std::optional<std::string> text = sim::ReadScenarioFile(options.file, &error);
+    if (!text) {
+      Error(error, kExitUsage);
       return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
     const std::string stem = std::filesystem::path(options.file).stem().string();
-    parsed = sim::ParseScenario(text.str(), options.file, stem);
+    parsed = sim::ParseScenario(*text, options.file, stem);
   } else {
     const sim::BuiltinScenario* builtin = sim::FindBuiltinScenario(options.scenario);
     if (builtin == nullptr) {
