@@ -183,12 +183,19 @@ class ActionPlayer {
       case Action::Kind::kSuppress:
         world_.SetSuppressed(action.on);
         return true;
-      case Action::Kind::kExpect:
-        if (Reached(action.milestone) <= consumed_[Index(action.milestone)]) {
+      case Action::Kind::kExpect: {
+        const std::size_t m = Index(action.milestone);
+        // "wait for flight" then "expect flight" mean the same flight.
+        if (waitedUnchecked_[m] > 0) {
+          --waitedUnchecked_[m];
+          return true;
+        }
+        if (Reached(action.milestone) <= consumed_[m]) {
           return Fail(action, std::string(MilestoneName(action.milestone)) + " has not happened");
         }
-        ++consumed_[Index(action.milestone)];
+        ++consumed_[m];
         return true;
+      }
       case Action::Kind::kExpectNo:
         if (Reached(action.milestone) > consumed_[Index(action.milestone)]) {
           return Fail(action, std::string(MilestoneName(action.milestone)) + " has happened");
@@ -213,6 +220,7 @@ class ActionPlayer {
       case Action::Kind::kWaitFor:
         if (Reached(action.milestone) > consumed_[Index(action.milestone)]) {
           ++consumed_[Index(action.milestone)];
+          ++waitedUnchecked_[Index(action.milestone)];
           return true;
         }
         if (now - startUs_ > action.durationMs * 1000) {
@@ -235,7 +243,10 @@ class ActionPlayer {
   int64_t startUs_ = 0;
   int64_t lastUs_ = -1;
   Vec3 target_;
+  // Occurrences taken up so far, by `wait for` and `expect`.
   std::array<int, kMilestoneCount> consumed_{};
+  // Of those, taken up by `wait for` and not yet checked by an `expect`.
+  std::array<int, kMilestoneCount> waitedUnchecked_{};
   std::string failure_;
 };
 

@@ -125,7 +125,7 @@ TEST(BuiltinRunTest, MidnightCooldownCountsHoursAcrossTheDayBoundary) {
   EXPECT_EQ(hourOf(M::kRestored), 4);  // 22 + 6 hours, not before
 }
 
-TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {
+TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no failure given
   constexpr const char* kNear = "ride towards homestead 1 to 60m at 10m/s\nwait for spawned\n";
   struct Case {
     std::string text;
@@ -136,6 +136,10 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {
        "line 1 (wait for outcome up to 5s): outcome did not happen within 0:05.000"},
       {"wait 1s\nexpect no startup\n", "line 2 (expect no startup): startup has happened"},
       {"wait 1s\nexpect startup\nexpect startup\nexpect startup\n",
+       "line 4 (expect startup): startup has not happened"},
+      // An expect right after a wait for checks the occurrence the wait saw.
+      {std::string(kNear) + "expect spawned\nexpect no spawned\n", ""},
+      {"wait for startup\nexpect startup\nexpect startup\nexpect startup\n",
        "line 4 (expect startup): startup has not happened"},
       {std::string(kNear) + "shoot occupant 6\n",
        "line 3 (shoot occupant 6): homestead 1 has no occupant 6 (6 created)"},
@@ -158,10 +162,12 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {
     const RunReport report =
         RunScenario(std::get<Scenario>(parsed), options,
                     [&timeline](const std::string& line) { timeline.push_back(line); });
-    EXPECT_FALSE(report.passed);
+    EXPECT_EQ(report.passed, c.failure.empty());
     EXPECT_EQ(report.failure, c.failure);
     ASSERT_FALSE(timeline.empty());
-    EXPECT_NE(timeline.back().find("FAILED at " + c.failure), std::string::npos) << timeline.back();
+    EXPECT_NE(timeline.back().find(c.failure.empty() ? ": passed;" : "FAILED at " + c.failure),
+              std::string::npos)
+        << timeline.back();
   }
 }
 
