@@ -1,5 +1,6 @@
 #include "sim/runner.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -297,6 +298,13 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
     // arguments); each is told as it happens and fails the run.
     for (; errorsSeen < host.errors().size(); ++errorsSeen) {
       recorder.Say("! host error: " + host.errors()[errorsSeen]);
+    }
+    if (options.progress && host.frame() % (kFramesPerSecond / 10) == 0) {
+      options.progress("game clock " + FormatClock(world.ClockMinuteOfDay()) + ", " +
+                       FormatDuration(world.nowUs()) + " simulated, frame " +
+                       std::to_string(host.frame()) + ", action " +
+                       std::to_string(std::min(player.actionsDone() + 1, scenario.actions.size())) +
+                       " of " + std::to_string(scenario.actions.size()));
     }
     if (options.realtime) {
       std::this_thread::sleep_until(wallStart + std::chrono::microseconds(world.nowUs()));

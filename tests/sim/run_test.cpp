@@ -243,19 +243,37 @@ TEST_F(ProgramTest, TheSameSeedGivesTheSameBytesAndAnotherSeedDoesNot) {
   EXPECT_NE(first.out, other.out);
 }
 
-TEST_F(ProgramTest, MalformedScenarioFileIsExitStatusTwoAndWritesNothing) {
+TEST_F(ProgramTest, InputErrorsAreExitStatusTwoAndWriteNothing) {
   Write(dir_ / "bad.scn", "clock 14:00\nride towards homestead 1 to 20m at fast\n");
-  const Result result =
-      Run("--file " + In("bad.scn") + " --map " + In("map.svg") + " --trace " + In("t.jsonl"));
-  EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.err, (dir_ / "bad.scn").string() +
-                            ":2:36: error: not a number near 'fast'; expected a speed such as "
-                            "4m/s\n");
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(Files(), std::vector<std::string>{"bad.scn"});
+  Write(dir_ / "empty.scn", "# nothing to play\n");
+  fs::create_directory(dir_ / "folder.scn");
+  struct Case {
+    const char* file;
+    std::string err;  // after the path
+  };
+  const Case cases[] = {
+      {"bad.scn", ":2:36: error: not a number near 'fast'; expected a speed such as 4m/s\n"},
+      {"empty.scn",
+       ":2:1: error: the scenario has no actions; expected at least one action, such as "
+       "'wait 10s'\n"},
+      {"folder.scn", "': Is a directory\n"},
+      {"missing.scn", "': No such file or directory\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = (dir_ / c.file).string();
+    const Result result =
+        Run("--file " + In(c.file) + " --map " + In("map.svg") + " --trace " + In("t.jsonl"));
+    EXPECT_EQ(result.status, 2);
+    const bool unreadable = c.err.starts_with("'");
+    EXPECT_EQ(result.err,
+              (unreadable ? "homestead-sim: cannot read scenario file '" : "") + path + c.err);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(Files(), (std::vector<std::string>{"bad.scn", "empty.scn", "folder.scn"}));
+  }
 }
 
-TEST_F(ProgramTest, AFailedRunLeavesExistingOutputFilesUntouched) {
+TEST_F(ProgramTest, AFailedRunStillWritesItsOutputsComplete) {
   Write(dir_ / "fails.scn", "ride towards homestead 1 to 60m at 8m/s\nexpect outcome\n");
   Write(dir_ / "map.svg", "old map");
   Write(dir_ / "trace.jsonl", "old trace");
@@ -265,9 +283,27 @@ TEST_F(ProgramTest, AFailedRunLeavesExistingOutputFilesUntouched) {
   EXPECT_NE(result.out.find("FAILED at line 2 (expect outcome): outcome has not happened"),
             std::string::npos)
       << result.out;
-  EXPECT_EQ(Read(dir_ / "map.svg"), "old map");
-  EXPECT_EQ(Read(dir_ / "trace.jsonl"), "old trace");
+  EXPECT_EQ(result.err,
+            "homestead-sim: the run failed at line 2 (expect outcome): outcome has not happened\n");
+  tinyxml2::XMLDocument map;
+  EXPECT_EQ(map.LoadFile((dir_ / "map.svg").c_str()), tinyxml2::XML_SUCCESS) << map.ErrorStr();
+  // Every host call up to the failure, the last one whole.
+  const std::string trace = Read(dir_ / "trace.jsonl");
+  EXPECT_TRUE(trace.starts_with("{\"frame\":1,")) << trace.substr(0, 80);
+  EXPECT_TRUE(trace.ends_with("}\n"));
   EXPECT_EQ(Files(), (std::vector<std::string>{"fails.scn", "map.svg", "trace.jsonl"}));
+}
+
+TEST_F(ProgramTest, TraceOnStandardOutputMovesTheTimelineToStandardError) {
+  const Result toFile = Run("--seed 3 --trace " + In("t.jsonl"));
+  ASSERT_EQ(toFile.status, 0) << toFile.err;
+  for (const char* stdoutPath : {"-", "/dev/stdout"}) {
+    SCOPED_TRACE(stdoutPath);
+    const Result piped = Run(std::string("--seed 3 --trace ") + stdoutPath);
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_TRUE(piped.out == Read(dir_ / "t.jsonl")) << "the trace differs";
+    EXPECT_EQ(piped.err, toFile.out);
+  }
 }
 
 TEST_F(ProgramTest, MapHoldsOneSpawnMarkerPerOccupantTheHostCreated) {
