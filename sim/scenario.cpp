@@ -456,9 +456,11 @@ class LineParser {
     const Token& first = Peek();
     const std::size_t numberLength = NumberPrefix(first.text);
     if (numberLength == 0) return Fail(first, "not a position", std::string(kExpected));
-    // "150m north of ..." or "150 m north of ...": a distance then a compass point.
-    const bool unitFollows = numberLength < first.text.size() ||
-                             (next_ + 1 < tokens_.size() && tokens_[next_ + 1].text == "m");
+    // "150m north of ..." or "150 m north of ...": a distance then a compass
+    // point; "150 meters" too, to be told the unit.
+    const std::string_view second = next_ + 1 < tokens_.size() ? tokens_[next_ + 1].text : "";
+    const bool unitFollows = numberLength < first.text.size() || second == "m" ||
+                             !UnitHint(second, kDistanceUnits, kDistanceAliases).empty();
     if (unitFollows) {
       out->kind = Position::Kind::kCompass;
       if (!DistanceValue(&out->distance)) return false;

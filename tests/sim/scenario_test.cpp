@@ -106,6 +106,8 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
        "you mean 'min'?"},
       {"ride towards homestead 1 to 20 meters\n",
        "bad.scn:1:32: error: unknown unit near 'meters'; expected a unit: m; did you mean 'm'?"},
+      {"ride to 150 metres south of homestead 1\n",
+       "bad.scn:1:13: error: unknown unit near 'metres'; expected a unit: m; did you mean 'm'?"},
       {"ride to homestead 1 at 4 mps\n",
        "bad.scn:1:26: error: unknown unit near 'mps'; expected a unit: m/s; did you mean 'm/s'?"},
       {"ride toward homestead 1 to 20m\n",
