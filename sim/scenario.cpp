@@ -580,7 +580,12 @@ bool ParseAction(LineParser& p, const Token& verb, int defaultHomestead, Action*
       a->clockMinutes = hour * 60;
       return p.End();
     }
-    return p.Word("clock") && p.Clock(&a->clockMinutes) && p.End();
+    if (!p.PeekIs("clock")) {
+      static constexpr std::array<std::string_view, 2> kClockWords = {"clock", "hour"};
+      return p.FailUnknown("unexpected word", "'clock HH:MM' or 'hour H'", kClockWords);
+    }
+    p.Take();
+    return p.Clock(&a->clockMinutes) && p.End();
   }
   if (word == "suppress") {
     a->kind = Action::Kind::kSuppress;

@@ -119,6 +119,9 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
       {"suppress of\n",
        "bad.scn:1:10: error: unknown switch near 'of'; expected 'on' or 'off'; did you mean 'on' "
        "or 'off'?"},
+      {"set clok 10:00\n",
+       "bad.scn:1:5: error: unexpected word near 'clok'; expected 'clock HH:MM' or 'hour H'; did "
+       "you mean 'clock'?"},
       {"shoot occupnt 2\n",
        "bad.scn:1:7: error: unknown target near 'occupnt'; expected 'occupant N', 'all' or 'all "
        "but one'; did you mean 'occupant'?"},
