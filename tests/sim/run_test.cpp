@@ -1,11 +1,13 @@
 // Whole runs with the real plug-in: the built-in scenarios through the
 // library, and the homestead-sim program itself for its output files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <tinyxml2.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -304,6 +306,33 @@ TEST_F(ProgramTest, TraceOnStandardOutputMovesTheTimelineToStandardError) {
     EXPECT_TRUE(piped.out == Read(dir_ / "t.jsonl")) << "the trace differs";
     EXPECT_EQ(piped.err, toFile.out);
   }
+}
+
+TEST_F(ProgramTest, ErrorsAreInColourOnATerminalUnlessNoColorIsSet) {
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(::grantpt(terminal), 0);
+  ASSERT_EQ(::unlockpt(terminal), 0);
+  const std::string side = ::ptsname(terminal);
+  const int keepOpen = ::open(side.c_str(), O_RDWR | O_NOCTTY);  // so that nothing hangs up
+  ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+  for (const char* env : {"env -u NO_COLOR", "NO_COLOR=", "NO_COLOR=1"}) {
+    SCOPED_TRACE(env);
+    const std::string command = std::string(env) + " '" + HOMESTEAD_SIM_PATH + "' --file " +
+                                In("missing.scn") + " 2> " + side;
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
+    std::string shown;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) {
+      shown.append(buffer, static_cast<std::size_t>(got));
+    }
+    EXPECT_NE(shown.find("cannot read scenario file"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("\x1b[1;31m") != std::string::npos,
+              std::strcmp(env, "env -u NO_COLOR") == 0)
+        << shown;
+  }
+  ::close(keepOpen);
+  ::close(terminal);
 }
 
 TEST_F(ProgramTest, MapHoldsOneSpawnMarkerPerOccupantTheHostCreated) {
