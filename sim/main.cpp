@@ -38,22 +38,18 @@ bool WantsColour(std::FILE* stream) {
   return IsTerminal(stream) && std::getenv("NO_COLOR") == nullptr;
 }
 
-constexpr std::string_view kRed = "\x1b[1;31m";
-constexpr std::string_view kPlain = "\x1b[0m";
-
-// `text` with its first `word` in bold red.
-std::string Paint(std::string text, std::string_view word) {
-  const std::size_t at = text.find(word);
+// `text` with its first `word` in bold red; all of it without a word.
+std::string Paint(std::string text, std::string_view word = {}) {
+  const std::size_t at = word.empty() ? 0 : text.find(word);
   if (at == std::string::npos) return text;
-  text.insert(at + word.size(), kPlain);
-  text.insert(at, kRed);
+  text.insert(word.empty() ? text.size() : at + word.size(), "\x1b[0m");
+  text.insert(at, "\x1b[1;31m");
   return text;
 }
 
 int Error(const std::string& message, int status) {
-  const bool colour = WantsColour(stderr);
   std::fprintf(stderr, "homestead-sim: %s\n",
-               colour ? Paint(message, message).c_str() : message.c_str());
+               WantsColour(stderr) ? Paint(message).c_str() : message.c_str());
   return status;
 }
 
