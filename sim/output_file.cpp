@@ -47,8 +47,13 @@ Destination Classify(const std::string& path) {
   if (path == "-") return {Destination::Kind::kStdout, ""};
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0) {
-    if (IsOpenAs(info, STDOUT_FILENO)) return {Destination::Kind::kStdout, ""};
-    if (IsOpenAs(info, STDERR_FILENO)) return {Destination::Kind::kStderr, ""};
+    // A device (a terminal, /dev/null) takes writes from any opening alike,
+    // and the timeline stays where it is; a file or a pipe that is our
+    // stdout or stderr must be written through that stream, or the two
+    // writers would overwrite or truncate each other.
+    const bool device = S_ISCHR(info.st_mode);
+    if (!device && IsOpenAs(info, STDOUT_FILENO)) return {Destination::Kind::kStdout, ""};
+    if (!device && IsOpenAs(info, STDERR_FILENO)) return {Destination::Kind::kStderr, ""};
     if (S_ISDIR(info.st_mode)) return {Destination::Kind::kDirectory, ""};
     if (!S_ISREG(info.st_mode)) return {Destination::Kind::kInPlace, ""};
   }

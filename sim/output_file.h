@@ -8,10 +8,11 @@
 // was. A symbolic link is followed: its final target is replaced, and the
 // link stays a link.
 //
-// Anything else is written in place, as a shell redirection would: "-" and a
-// path to the program's own standard output or error (/dev/stdout) write to
-// that stream, and a device, a named pipe or a process substitution
-// (/dev/fd/63) is opened and written directly, never replaced.
+// Anything else is written in place, as a shell redirection would: "-", and
+// a path to the file or pipe that is the program's own standard output or
+// error (/dev/stdout), write to that stream; a device, a named pipe or a
+// process substitution (/dev/fd/63) is opened and written directly, never
+// replaced.
 #ifndef HOMESTEAD_SIM_OUTPUT_FILE_H
 #define HOMESTEAD_SIM_OUTPUT_FILE_H
 
