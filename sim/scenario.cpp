@@ -117,7 +117,7 @@ std::string DidYouMean(std::string_view word, std::span<const std::string_view> 
 std::string UnitHint(std::string_view written, std::span<const Unit> units,
                      std::span<const UnitAlias> aliases) {
   for (const UnitAlias& alias : aliases) {
-    if (EditDistance(alias.written, written) == 0) {
+    if (EditDistance(alias.written, written) == 0) {  // the same word, case aside
       return "did you mean '" + std::string(alias.unit) + "'?";
     }
   }
