@@ -2,21 +2,36 @@
 // seconds of frames and prints the blips the world then shows.
 //
 //   homestead-host-demo <plug-in library> [seconds]
+//   homestead-host-demo --help | -h
 //
 // Exit status: 0 when the run was clean, 1 when the host recorded errors,
 // 2 for a usage or load error.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "platform/console.h"
 #include "platform/session.h"
 
 namespace {
 
+constexpr const char* kUsage = "usage: homestead-host-demo <plug-in library> [seconds]\n";
+
 int Usage() {
-  std::fprintf(stderr, "usage: homestead-host-demo <plug-in library> [seconds]\n");
+  std::fputs(kUsage, stderr);
   return 2;
+}
+
+int Help() {
+  std::fputs(kUsage, stdout);
+  std::fputs(
+      "\nLoads the plug-in library into the substitute host, runs `seconds` (default 3)\n"
+      "of simulated frames and prints the blips the world then shows.\n"
+      "\nExit status: 0 the run was clean; 1 the host recorded errors; 2 a usage or\n"
+      "load error.\n",
+      stdout);
+  return 0;
 }
 
 void PrintBlips(platform::World& world) {
@@ -36,6 +51,9 @@ void PrintBlips(platform::World& world) {
 
 int main(int argc, char** argv) {
   platform::UseBinaryStandardStreams();
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    return Help();
+  }
   if (argc < 2 || argc > 3) return Usage();
   double seconds = 3.0;
   if (argc == 3) {

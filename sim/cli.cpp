@@ -22,9 +22,11 @@ struct OptionInfo {
   Takes takes;
 };
 
-constexpr std::array<OptionInfo, 12> kOptions = {{
+constexpr std::array<OptionInfo, 14> kOptions = {{
     {"--help", Takes::kNothing},
+    {"-h", Takes::kNothing},
     {"--version", Takes::kNothing},
+    {"-V", Takes::kNothing},
     {"--list", Takes::kNothing},
     {"--quiet", Takes::kNothing},
     {"--realtime", Takes::kNothing},
@@ -51,7 +53,8 @@ Options:
                     own seed, else 1); the same seed gives the same bytes
   --trace FILE      write every host call as one JSON object per line, after
                     a header line (scenario, seed, plug-in build), with the
-                    milestones in between
+                    milestones in between; with '--trace -' to standard
+                    output, and the timeline then goes to standard error
   --trace-filter LIST
                     keep only some calls in the trace: a comma-separated list
                     of operation names, each kept, or dropped with a leading
@@ -63,13 +66,18 @@ Options:
                     libhomestead_robbery.so found next to this program)
   --quiet           print only the closing summary line
   --realtime        play at the speed of the wall clock instead of as fast
-                    as possible
-  --help            show this text
-  --version         show the version
+                    as possible; on a terminal, standard error shows the
+                    simulated time and frame as it goes
+  -h, --help        show this text
+  -V, --version     show the version
 
-Output files are written to a temporary file beside their destination and
-renamed into place only when the run succeeds; a failed run leaves any
-existing file untouched.
+Output files are written by every run that plays, passed or failed, and
+always complete; a usage or input error (exit status 2) leaves them
+untouched. A regular file is written beside its destination and renamed
+into place, so it is never seen half-written; a symbolic link is followed
+and stays a link; a pipe or a device (/dev/stdout, >(jq .)) is written in
+place. On a terminal, errors and FAILED show in colour unless NO_COLOR is
+set.
 
 Exit status: 0 the run succeeded and every expectation held; 1 the run
 failed (an expectation did not hold, a wait timed out, an action was
@@ -90,7 +98,7 @@ Scenario files (full description in sim/SCENARIOS.md):
     take money [of homestead N]
     advance clock DURATION     set clock HH:MM      set hour H
     suppress on|off            expect MILESTONE     expect no MILESTONE
-  POSITION: x y z | homestead N | loot of homestead N
+  POSITION: x y z (or x, y, z) | homestead N | loot of homestead N
             | DISTANCE COMPASS of homestead N  (e.g. 150m south of homestead 1)
   DURATION: 500ms, 2s, 3min, 6h   DISTANCE: 18m   SPEED: 4m/s (default 4m/s)
 )";
@@ -143,9 +151,9 @@ std::variant<Options, UsageError> ParseCommandLine(std::span<const char* const> 
       return UsageError{Usage("option " + std::string(arg) + " needs a non-empty value")};
     }
 
-    if (arg == "--help") {
+    if (arg == "--help" || arg == "-h") {
       options.command = Options::Command::kHelp;
-    } else if (arg == "--version") {
+    } else if (arg == "--version" || arg == "-V") {
       if (options.command != Options::Command::kHelp) options.command = Options::Command::kVersion;
     } else if (arg == "--list") {
       if (options.command == Options::Command::kRun) options.command = Options::Command::kList;

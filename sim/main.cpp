@@ -3,12 +3,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <span>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <variant>
 #include <vector>
@@ -28,8 +28,28 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kPluginFile = "libhomestead_robbery.so";
 
+// Whether `stream` is a terminal, where colour and progress make sense.
+bool IsTerminal(std::FILE* stream) {
+  return ::isatty(::fileno(stream)) == 1;
+}
+
+// Colour on a terminal unless NO_COLOR is set, to any value.
+bool WantsColour(std::FILE* stream) {
+  return IsTerminal(stream) && std::getenv("NO_COLOR") == nullptr;
+}
+
+// `text` with its first `word` in bold red; all of it without a word.
+std::string Paint(std::string text, std::string_view word = {}) {
+  const std::size_t at = word.empty() ? 0 : text.find(word);
+  if (at == std::string::npos) return text;
+  text.insert(word.empty() ? text.size() : at + word.size(), "\x1b[0m");
+  text.insert(at, "\x1b[1;31m");
+  return text;
+}
+
 int Error(const std::string& message, int status) {
-  std::fprintf(stderr, "homestead-sim: %s\n", message.c_str());
+  std::fprintf(stderr, "homestead-sim: %s\n",
+               WantsColour(stderr) ? Paint(message).c_str() : message.c_str());
   return status;
 }
 
@@ -66,15 +86,14 @@ int ListScenarios() {
 std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
   sim::ParseResult parsed;
   if (!options.file.empty()) {
-    std::ifstream in(options.file, std::ios::binary);
-    if (!in) {
-      Error("cannot read scenario file '" + options.file + "'", kExitUsage);
+    std::string error;
+    const std::optional<std::string> text = sim::ReadScenarioFile(options.file, &error);
+    if (!text) {
+      Error(error, kExitUsage);
       return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
     const std::string stem = std::filesystem::path(options.file).stem().string();
-    parsed = sim::ParseScenario(text.str(), options.file, stem);
+    parsed = sim::ParseScenario(*text, options.file, stem);
   } else {
     const sim::BuiltinScenario* builtin = sim::FindBuiltinScenario(options.scenario);
     if (builtin == nullptr) {
@@ -89,7 +108,9 @@ std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
         sim::ParseScenario(builtin->text, "built-in:" + std::string(builtin->name), builtin->name);
   }
   if (const auto* error = std::get_if<sim::ParseError>(&parsed)) {
-    std::fprintf(stderr, "%s\n", error->Format().c_str());
+    const std::string line = error->Format();
+    std::fprintf(stderr, "%s\n",
+                 WantsColour(stderr) ? Paint(line, "error:").c_str() : line.c_str());
     return std::nullopt;
   }
   return std::get<sim::Scenario>(std::move(parsed));
@@ -142,31 +163,55 @@ int main(int argc, char** argv) {
     return Error(error, kExitUsage);
   }
 
+  // With the trace or the map on standard output, the timeline moves to
+  // standard error so that the two do not mix.
+  const bool toStdout = (trace && trace->toStandardOutput()) || (map && map->toStandardOutput());
+  if (trace && map && trace->toStandardOutput() && map->toStandardOutput()) {
+    return Error("--trace and --map cannot both write to standard output (try --help)", kExitUsage);
+  }
+  std::FILE* const out = toStdout ? stderr : stdout;
+  const bool colour = WantsColour(out);
+
   sim::RunOptions run;
   run.pluginPath = pluginPath;
   run.seed = options.seed.value_or(scenario->seed);
   run.realtime = options.realtime;
   run.trace = trace.get();
   run.traceFilter = options.traceFilter;
-  // Played in real time, each line should show as it happens.
+  // Played in real time, each line should show as it happens, and a
+  // terminal shows how far the run is on a line of its own, rewritten in
+  // place on standard error and erased before each timeline line.
   if (options.realtime) std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  bool progressShown = false;
+  auto eraseProgress = [&progressShown] {
+    if (progressShown) std::fputs("\r\x1b[K", stderr);
+    progressShown = false;
+  };
+  if (options.realtime && IsTerminal(stderr)) {
+    run.progress = [&progressShown](const std::string& status) {
+      std::fprintf(stderr, "\r%s\x1b[K", status.c_str());
+      progressShown = true;
+    };
+  }
+  auto print = [out, colour, &eraseProgress](const std::string& line) {
+    eraseProgress();
+    std::fputs(colour ? Paint(line, "FAILED").c_str() : line.c_str(), out);
+    std::fputc('\n', out);
+  };
   const bool quiet = options.quiet;
-  const sim::RunReport report = sim::RunScenario(*scenario, run, [quiet](const std::string& line) {
-    if (quiet) return;
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-  });
-  if (quiet && !report.summary.empty()) std::printf("%s\n", report.summary.c_str());
-  std::fflush(stdout);
+  const sim::RunReport report =
+      sim::RunScenario(*scenario, run, [quiet, &print](const std::string& line) {
+        if (!quiet) print(line);
+      });
+  eraseProgress();
+  if (quiet && !report.summary.empty()) print(report.summary);
+  std::fflush(out);
 
   if (report.loadFailed) return Error("cannot load the plug-in: " + report.failure, kExitUsage);
-  if (!report.passed) {
-    return Error("the run failed at " + report.failure + "; no output file was written",
-                 kExitFailed);
-  }
 
-  // Both files are finished before either is renamed into place, so that a
-  // failure leaves neither behind.
+  // A run that played writes its outputs whether it passed or not: a failed
+  // one is when they are needed most. Both files are finished before either
+  // is renamed into place, so that a failure to write leaves neither behind.
   if (map) map->Write(sim::RenderMap(report.map));
   for (sim::OutputFile* file : {trace.get(), map.get()}) {
     if (file != nullptr && !file->Finish(&error)) return Error(error, kExitFailed);
@@ -174,5 +219,6 @@ int main(int argc, char** argv) {
   for (sim::OutputFile* file : {trace.get(), map.get()}) {
     if (file != nullptr && !file->Publish(&error)) return Error(error, kExitFailed);
   }
+  if (!report.passed) return Error("the run failed at " + report.failure, kExitFailed);
   return kExitPassed;
 }

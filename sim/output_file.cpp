@@ -6,46 +6,130 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace sim {
+namespace {
 
-std::unique_ptr<OutputFile> OutputFile::Open(const std::string& path, std::string* error) {
+// Where the bytes for a destination go.
+struct Destination {
+  enum class Kind : uint8_t { kRegular, kInPlace, kStdout, kStderr, kDirectory };
+  Kind kind = Kind::kRegular;
+  std::string target;  // kRegular: the file to replace, symbolic links followed
+};
+
+// True when `info` describes the file open as `fd`: "/dev/stdout" names the
+// stream we already have, whatever it is connected to.
+bool IsOpenAs(const struct stat& info, int fd) {
+  struct stat opened {};
+  return ::fstat(fd, &opened) == 0 && opened.st_dev == info.st_dev && opened.st_ino == info.st_ino;
+}
+
+// The end of the chain of symbolic links that starts at `path`; `path`
+// itself when it is no link. A relative link is read from its directory.
+std::string FollowLinks(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path at = path;
+  std::error_code ec;
+  // As many hops as the system itself follows before giving up (ELOOP);
+  // past them the rename or the open reports the loop.
+  for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(at, ec)); ++hops) {
+    const fs::path link = fs::read_symlink(at, ec);
+    if (ec) break;
+    at = link.is_absolute() ? link : at.parent_path() / link;
+  }
+  return at.string();
+}
+
+Destination Classify(const std::string& path) {
+  if (path == "-") return {Destination::Kind::kStdout, ""};
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    *error = "cannot write '" + path + "': it is a directory";
-    return nullptr;
+  if (::stat(path.c_str(), &info) == 0) {
+    // A device (a terminal, /dev/null) takes writes from any opening alike,
+    // and the timeline stays where it is; a file or a pipe that is our
+    // stdout or stderr must be written through that stream, or the two
+    // writers would overwrite or truncate each other.
+    const bool device = S_ISCHR(info.st_mode);
+    if (!device && IsOpenAs(info, STDOUT_FILENO)) return {Destination::Kind::kStdout, ""};
+    if (!device && IsOpenAs(info, STDERR_FILENO)) return {Destination::Kind::kStderr, ""};
+    if (S_ISDIR(info.st_mode)) return {Destination::Kind::kDirectory, ""};
+    if (!S_ISREG(info.st_mode)) return {Destination::Kind::kInPlace, ""};
   }
-  // mkstemp wants a writable template ending in six X.
-  std::string pattern = path + ".tmp.XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    *error = "cannot write '" + path + "': " + std::strerror(errno);
-    return nullptr;
-  }
-  // mkstemp makes the file private (0600); an output file should look like
-  // any other the user creates.
+  return {Destination::Kind::kRegular, FollowLinks(path)};
+}
+
+// A new private file named after `pattern` (which ends in six X), made
+// readable like any file the user creates; its name replaces the pattern.
+std::FILE* CreateTemporary(std::vector<char>* pattern) {
+  const int fd = ::mkstemp(pattern->data());
+  if (fd < 0) return nullptr;
   const mode_t mask = ::umask(0);
   ::umask(mask);
   ::fchmod(fd, 0666 & ~mask);
   std::FILE* stream = ::fdopen(fd, "w");
   if (stream == nullptr) {
-    *error = "cannot write '" + path + "': " + std::strerror(errno);
+    const int saved = errno;
     ::close(fd);
-    ::unlink(name.data());
-    return nullptr;
+    ::unlink(pattern->data());
+    errno = saved;
   }
-  return std::unique_ptr<OutputFile>(new OutputFile(path, name.data(), stream));
+  return stream;
 }
 
-OutputFile::OutputFile(std::string path, std::string tempPath, std::FILE* stream)
-    : path_(std::move(path)), tempPath_(std::move(tempPath)), stream_(stream) {}
+}  // namespace
+
+std::unique_ptr<OutputFile> OutputFile::Open(const std::string& path, std::string* error) {
+  const Destination destination = Classify(path);
+  switch (destination.kind) {
+    case Destination::Kind::kStdout:
+    case Destination::Kind::kStderr: {
+      const bool out = destination.kind == Destination::Kind::kStdout;
+      return std::unique_ptr<OutputFile>(
+          new OutputFile(path, "", "", out ? stdout : stderr, Mode::kStandardStream));
+    }
+    case Destination::Kind::kDirectory:
+      *error = "cannot write '" + path + "': it is a directory";
+      return nullptr;
+    case Destination::Kind::kInPlace: {
+      // A named pipe blocks here until a reader opens it, as a shell
+      // redirection to it would.
+      std::FILE* stream = std::fopen(path.c_str(), "wb");
+      if (stream == nullptr) {
+        *error = "cannot write '" + path + "': " + std::strerror(errno);
+        return nullptr;
+      }
+      return std::unique_ptr<OutputFile>(new OutputFile(path, "", "", stream, Mode::kInPlace));
+    }
+    case Destination::Kind::kRegular:
+      break;
+  }
+  // Beside the link's target, so that the rename replaces the target.
+  const std::string pattern = destination.target + ".tmp.XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  std::FILE* stream = CreateTemporary(&name);
+  if (stream == nullptr) {
+    *error = "cannot write '" + path + "': " + std::strerror(errno);
+    return nullptr;
+  }
+  return std::unique_ptr<OutputFile>(
+      new OutputFile(path, destination.target, name.data(), stream, Mode::kReplace));
+}
+
+OutputFile::OutputFile(std::string path, std::string target, std::string tempPath,
+                       std::FILE* stream, Mode mode)
+    : path_(std::move(path)),
+      target_(std::move(target)),
+      tempPath_(std::move(tempPath)),
+      stream_(stream),
+      mode_(mode),
+      toStandardOutput_(stream == stdout) {}
 
 OutputFile::~OutputFile() {
-  if (stream_ != nullptr) std::fclose(stream_);
-  if (stream_ != nullptr || finished_) ::unlink(tempPath_.c_str());
+  if (stream_ != nullptr && mode_ != Mode::kStandardStream) std::fclose(stream_);
+  if (mode_ == Mode::kReplace && (stream_ != nullptr || finished_)) ::unlink(tempPath_.c_str());
 }
 
 void OutputFile::Write(std::string_view text) {
@@ -69,14 +153,14 @@ bool OutputFile::Finish(std::string* error) {
     failed_ = true;
     writeErrno_ = errno;
   }
-  if (std::fclose(stream_) != 0 && !failed_) {
+  if (mode_ != Mode::kStandardStream && std::fclose(stream_) != 0 && !failed_) {
     failed_ = true;
     writeErrno_ = errno;
   }
   stream_ = nullptr;
   if (failed_) {
     *error = "cannot write '" + path_ + "': " + std::strerror(writeErrno_);
-    ::unlink(tempPath_.c_str());
+    if (mode_ == Mode::kReplace) ::unlink(tempPath_.c_str());
     return false;
   }
   finished_ = true;
@@ -89,7 +173,8 @@ bool OutputFile::Publish(std::string* error) {
     return false;
   }
   finished_ = false;
-  if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+  if (mode_ != Mode::kReplace) return true;
+  if (std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
     *error = "cannot write '" + path_ + "': " + std::strerror(errno);
     ::unlink(tempPath_.c_str());
     return false;

@@ -1,5 +1,6 @@
 #include "sim/runner.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -183,12 +184,19 @@ class ActionPlayer {
       case Action::Kind::kSuppress:
         world_.SetSuppressed(action.on);
         return true;
-      case Action::Kind::kExpect:
-        if (Reached(action.milestone) <= consumed_[Index(action.milestone)]) {
+      case Action::Kind::kExpect: {
+        const std::size_t m = Index(action.milestone);
+        // "wait for flight" then "expect flight" mean the same flight.
+        if (waitedUnchecked_[m] > 0) {
+          --waitedUnchecked_[m];
+          return true;
+        }
+        if (Reached(action.milestone) <= consumed_[m]) {
           return Fail(action, std::string(MilestoneName(action.milestone)) + " has not happened");
         }
-        ++consumed_[Index(action.milestone)];
+        ++consumed_[m];
         return true;
+      }
       case Action::Kind::kExpectNo:
         if (Reached(action.milestone) > consumed_[Index(action.milestone)]) {
           return Fail(action, std::string(MilestoneName(action.milestone)) + " has happened");
@@ -213,6 +221,7 @@ class ActionPlayer {
       case Action::Kind::kWaitFor:
         if (Reached(action.milestone) > consumed_[Index(action.milestone)]) {
           ++consumed_[Index(action.milestone)];
+          ++waitedUnchecked_[Index(action.milestone)];
           return true;
         }
         if (now - startUs_ > action.durationMs * 1000) {
@@ -235,7 +244,10 @@ class ActionPlayer {
   int64_t startUs_ = 0;
   int64_t lastUs_ = -1;
   Vec3 target_;
+  // Occurrences taken up so far, by `wait for` and `expect`.
   std::array<int, kMilestoneCount> consumed_{};
+  // Of those, taken up by `wait for` and not yet checked by an `expect`.
+  std::array<int, kMilestoneCount> waitedUnchecked_{};
   std::string failure_;
 };
 
@@ -299,6 +311,13 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
     // arguments); each is told as it happens and fails the run.
     for (; errorsSeen < host.errors().size(); ++errorsSeen) {
       recorder.Say("! host error: " + host.errors()[errorsSeen]);
+    }
+    if (options.progress && host.frame() % (kFramesPerSecond / 10) == 0) {
+      options.progress("game clock " + FormatClock(world.ClockMinuteOfDay()) + ", " +
+                       FormatDuration(world.nowUs()) + " simulated, frame " +
+                       std::to_string(host.frame()) + ", action " +
+                       std::to_string(std::min(player.actionsDone() + 1, scenario.actions.size())) +
+                       " of " + std::to_string(scenario.actions.size()));
     }
     if (options.realtime) {
       std::this_thread::sleep_until(wallStart + std::chrono::microseconds(world.nowUs()));

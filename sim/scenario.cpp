@@ -1,10 +1,14 @@
 #include "sim/scenario.h"
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace sim {
@@ -20,22 +24,133 @@ struct Unit {
   double factor;  // to milliseconds, metres or metres per second
 };
 
+// A spelling people write for a unit that the language spells otherwise.
+struct UnitAlias {
+  std::string_view written;
+  std::string_view unit;
+};
+
 constexpr std::array<Unit, 4> kDurationUnits = {
     {{"ms", 1.0}, {"s", 1e3}, {"min", 6e4}, {"h", 3.6e6}}};
 constexpr std::array<Unit, 1> kDistanceUnits = {{{"m", 1.0}}};
 constexpr std::array<Unit, 1> kSpeedUnits = {{{"m/s", 1.0}}};
+
+// "m" is metres everywhere else, so a duration in "m" gets "min" suggested.
+constexpr std::array<UnitAlias, 16> kDurationAliases = {{
+    {"m", "min"},
+    {"mins", "min"},
+    {"minute", "min"},
+    {"minutes", "min"},
+    {"hr", "h"},
+    {"hrs", "h"},
+    {"hour", "h"},
+    {"hours", "h"},
+    {"sec", "s"},
+    {"secs", "s"},
+    {"second", "s"},
+    {"seconds", "s"},
+    {"msec", "ms"},
+    {"msecs", "ms"},
+    {"millisecond", "ms"},
+    {"milliseconds", "ms"},
+}};
+constexpr std::array<UnitAlias, 4> kDistanceAliases = {
+    {{"meter", "m"}, {"meters", "m"}, {"metre", "m"}, {"metres", "m"}}};
+constexpr std::array<UnitAlias, 2> kSpeedAliases = {{{"m", "m/s"}, {"mps", "m/s"}}};
+
+constexpr std::array<std::string_view, 8> kActionVerbs = {"ride",    "wait", "shoot",    "take",
+                                                          "advance", "set",  "suppress", "expect"};
+constexpr std::array<std::string_view, 6> kSettingWords = {"name",  "about",     "seed",
+                                                           "clock", "homestead", "start"};
+constexpr std::array<std::string_view, kCompassCount> kCompassNames = {
+    "north", "northeast", "east", "southeast", "south", "southwest", "west", "northwest"};
+
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Edit distance between `a` and `b`, ignoring case: an insertion, a
+// deletion, a substitution or a swap of two neighbours counts one.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> beforePrevious(b.size() + 1);
+  std::vector<std::size_t> previous(b.size() + 1);
+  std::vector<std::size_t> current(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    current[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t cost = Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1;
+      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
+      if (i > 1 && j > 1 && Lower(a[i - 1]) == Lower(b[j - 2]) &&
+          Lower(a[i - 2]) == Lower(b[j - 1])) {
+        current[j] = std::min(current[j], beforePrevious[j - 2] + 1);
+      }
+    }
+    std::swap(beforePrevious, previous);
+    std::swap(previous, current);
+  }
+  return previous[b.size()];
+}
+
+// "did you mean 'wait'?" when `word` is a near miss (one edit for a short
+// word, two for a longer one) of one or two of the `known` words; else "".
+std::string DidYouMean(std::string_view word, std::span<const std::string_view> known) {
+  const std::size_t limit = word.size() <= 4 ? 1 : 2;
+  std::size_t best = limit + 1;
+  std::vector<std::string_view> closest;
+  for (const std::string_view candidate : known) {
+    const std::size_t distance = EditDistance(word, candidate);
+    // As far as the longer word is long: the two have nothing in common.
+    if (distance >= std::max(word.size(), candidate.size())) continue;
+    if (distance < best) {
+      best = distance;
+      closest.clear();
+    }
+    if (distance == best) closest.push_back(candidate);
+  }
+  if (closest.empty() || closest.size() > 2) return "";
+  std::string hint = "did you mean '" + std::string(closest[0]) + "'";
+  if (closest.size() == 2) hint += " or '" + std::string(closest[1]) + "'";
+  return hint + "?";
+}
+
+std::string UnitHint(std::string_view written, std::span<const Unit> units,
+                     std::span<const UnitAlias> aliases) {
+  for (const UnitAlias& alias : aliases) {
+    if (EditDistance(alias.written, written) == 0) {  // the same word, case aside
+      return "did you mean '" + std::string(alias.unit) + "'?";
+    }
+  }
+  std::vector<std::string_view> names;
+  for (const Unit& unit : units) names.push_back(unit.name);
+  return DidYouMean(written, names);
+}
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
+// Commas and parentheses stand alone, so that a position copied from the
+// timeline, "(2626.33, 1545.28, 115.69)", reads as its three numbers.
+bool IsPunctuation(char c) {
+  return c == ',' || c == '(' || c == ')';
+}
 
 // Splits one line, comment removed, into whitespace-separated tokens.
 std::vector<Token> Tokenize(std::string_view line) {
   std::vector<Token> tokens;
   std::size_t i = 0;
   while (i < line.size()) {
-    if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+    if (IsSpace(line[i])) {
       ++i;
       continue;
     }
     const std::size_t begin = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
+    if (IsPunctuation(line[i])) {
+      ++i;
+    } else {
+      while (i < line.size() && !IsSpace(line[i]) && !IsPunctuation(line[i])) ++i;
+    }
     tokens.push_back({line.substr(begin, i - begin), static_cast<int>(begin) + 1});
   }
   return tokens;
@@ -71,11 +186,10 @@ std::optional<double> ToDouble(std::string_view text) {
   return value;
 }
 
-template <std::size_t N>
-std::string UnitList(const std::array<Unit, N>& units) {
+std::string UnitList(std::span<const Unit> units) {
   std::string list;
-  for (std::size_t i = 0; i < N; ++i) {
-    if (i > 0) list += i + 1 == N ? " or " : ", ";
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (i > 0) list += i + 1 == units.size() ? " or " : ", ";
     list += units[i].name;
   }
   return list;
@@ -90,10 +204,17 @@ std::string MilestoneList() {
   return list;
 }
 
-constexpr std::string_view kActionWords =
+std::vector<std::string_view> MilestoneNames() {
+  std::vector<std::string_view> names;
+  for (std::size_t i = 0; i < kMilestoneCount; ++i) names.push_back(MilestoneName(MilestoneAt(i)));
+  return names;
+}
+
+constexpr std::string_view kExpectedAction =
     "an action: ride, wait, shoot, take, advance, set, suppress or expect";
-constexpr std::string_view kSettingWords =
-    "a setting (name, about, seed, clock, homestead, start) or an action";
+constexpr std::string_view kExpectedSettingOrAction =
+    "a setting (name, about, seed, clock, homestead, start) or an action (ride, wait, shoot, "
+    "take, advance, set, suppress, expect)";
 
 // Parses one line. Every Parse* member returns false after recording the
 // first error; the caller stops at that error.
@@ -107,12 +228,20 @@ class LineParser {
   const Token& Take() { return tokens_[next_++]; }
   bool PeekIs(std::string_view word) const { return !AtEnd() && Peek().text == word; }
 
-  bool Fail(const Token& token, std::string what, std::string expected) {
+  bool Fail(const Token& token, std::string what, std::string expected, std::string hint = "") {
     error_->column = token.column;
     error_->near = std::string(token.text);
     error_->what = std::move(what);
     error_->expected = std::move(expected);
+    error_->hint = std::move(hint);
     return false;
+  }
+
+  // Fails at the next token, an unknown word, with the nearest of `known`.
+  bool FailUnknown(std::string what, std::string expected,
+                   std::span<const std::string_view> known) {
+    if (AtEnd()) return FailHere("", std::move(expected));
+    return Fail(Peek(), std::move(what), std::move(expected), DidYouMean(Peek().text, known));
   }
 
   // Fails at the next token, or after the last one when the line has ended.
@@ -175,13 +304,15 @@ class LineParser {
   // A number with a unit from `units`, written together ("2s") or apart
   // ("2 s"); with `compound`, several pairs in one token add up ("1h30min").
   // The result is scaled to the units' base and must not be below `min`, nor
-  // equal to it when `exclusive`.
-  template <std::size_t N>
-  bool Quantity(const std::array<Unit, N>& units, std::string_view noun, std::string_view example,
-                bool compound, double min, bool exclusive, double* out) {
+  // equal to it when `exclusive`. A unit spelt as in `aliases` ("hours") or
+  // close to a real one gets the real one suggested.
+  bool Quantity(std::span<const Unit> units, std::span<const UnitAlias> aliases,
+                std::string_view noun, std::string_view example, bool compound, double min,
+                bool exclusive, double* out) {
     const std::string kind(noun);
     const std::string expected = "a " + kind + " such as " + std::string(example);
     const std::string range = "a " + kind + (exclusive ? " above 0" : " of at least 0");
+    const std::string unitsExpected = "a unit: " + UnitList(units);
     if (AtEnd()) return FailHere("", expected);
     const Token& token = Take();
     std::string_view rest = token.text;
@@ -191,7 +322,7 @@ class LineParser {
       const std::size_t numberLength = NumberPrefix(rest);
       if (numberLength == 0) {
         return Fail(token, first ? "not a number" : "unknown unit",
-                    first ? expected : "a unit: " + UnitList(units));
+                    first ? expected : unitsExpected);
       }
       const std::optional<double> number = ToDouble(rest.substr(0, numberLength));
       if (!number) return Fail(token, "not a number", expected);
@@ -210,16 +341,20 @@ class LineParser {
             break;
           }
         }
-        if (unitText.empty()) {
-          return Fail(token, kind + " without a unit", "a unit: " + UnitList(units));
+        if (unitText.empty() && !AtEnd()) {
+          // "6 hours": the next word is meant as the unit.
+          std::string hint = UnitHint(Peek().text, units, aliases);
+          if (!hint.empty()) return Fail(Peek(), "unknown unit", unitsExpected, std::move(hint));
         }
+        if (unitText.empty()) return Fail(token, kind + " without a unit", unitsExpected);
       }
       const Unit* unit = nullptr;
       for (const Unit& candidate : units) {
         if (candidate.name == unitText) unit = &candidate;
       }
       if (unit == nullptr || (!compound && !rest.empty())) {
-        return Fail(token, "unknown unit", "a unit: " + UnitList(units));
+        return Fail(token, "unknown unit", unitsExpected,
+                    unit == nullptr ? UnitHint(unitText, units, aliases) : "");
       }
       total += *number * unit->factor;
       first = false;
@@ -233,16 +368,19 @@ class LineParser {
 
   bool Duration(int64_t* out) {
     double ms = 0;
-    if (!Quantity(kDurationUnits, "duration", "500ms, 2s, 3min or 6h", true, 0.0, false, &ms)) {
+    if (!Quantity(kDurationUnits, kDurationAliases, "duration", "500ms, 2s, 3min or 6h", true, 0.0,
+                  false, &ms)) {
       return false;
     }
     *out = std::llround(ms);
     return true;
   }
   bool DistanceValue(double* out) {
-    return Quantity(kDistanceUnits, "distance", "18m", false, 0.0, false, out);
+    return Quantity(kDistanceUnits, kDistanceAliases, "distance", "18m", false, 0.0, false, out);
   }
-  bool Speed(double* out) { return Quantity(kSpeedUnits, "speed", "4m/s", false, 0.0, true, out); }
+  bool Speed(double* out) {
+    return Quantity(kSpeedUnits, kSpeedAliases, "speed", "4m/s", false, 0.0, true, out);
+  }
 
   bool Clock(int* minutes) {
     const std::string expected = "a time HH:MM from 00:00 to 23:59";
@@ -295,7 +433,7 @@ class LineParser {
     const std::string expected = "a milestone: " + MilestoneList();
     if (AtEnd()) return FailHere("", expected);
     const std::optional<Milestone> milestone = MilestoneFromName(Peek().text);
-    if (!milestone) return Fail(Peek(), "unknown milestone", expected);
+    if (!milestone) return FailUnknown("unknown milestone", expected, MilestoneNames());
     *out = *milestone;
     ++next_;
     return true;
@@ -305,6 +443,7 @@ class LineParser {
     constexpr std::string_view kExpected =
         "a position: x y z, 'homestead N', 'loot of homestead N' or '150m south of homestead N'";
     if (AtEnd()) return FailHere("", std::string(kExpected));
+    if (PeekIs("(")) return PointValue(out);
     if (PeekIs("homestead")) {
       out->kind = Position::Kind::kCentre;
       return NamedHomestead(&out->homestead);
@@ -317,22 +456,37 @@ class LineParser {
     const Token& first = Peek();
     const std::size_t numberLength = NumberPrefix(first.text);
     if (numberLength == 0) return Fail(first, "not a position", std::string(kExpected));
-    // "150m north of ..." or "150 m north of ...": a distance then a compass point.
-    const bool unitFollows = numberLength < first.text.size() ||
-                             (next_ + 1 < tokens_.size() && tokens_[next_ + 1].text == "m");
+    // "150m north of ..." or "150 m north of ...": a distance then a compass
+    // point; "150 meters" too, to be told the unit.
+    const std::string_view second = next_ + 1 < tokens_.size() ? tokens_[next_ + 1].text : "";
+    const bool unitFollows = numberLength < first.text.size() || second == "m" ||
+                             !UnitHint(second, kDistanceUnits, kDistanceAliases).empty();
     if (unitFollows) {
       out->kind = Position::Kind::kCompass;
       if (!DistanceValue(&out->distance)) return false;
       if (AtEnd()) return FailHere("", "a compass point such as north or southwest");
       if (!CompassFromName(std::string(Peek().text), &out->direction)) {
-        return Fail(Peek(), "unknown compass point",
-                    "north, northeast, east, southeast, south, southwest, west or northwest");
+        return FailUnknown("unknown compass point",
+                           "north, northeast, east, southeast, south, southwest, west or northwest",
+                           kCompassNames);
       }
       ++next_;
       return Word("of") && NamedHomestead(&out->homestead);
     }
+    return PointValue(out);
+  }
+
+  // "x y z", with or without commas between the numbers and parentheses
+  // around them, as the timeline prints a position.
+  bool PointValue(Position* out) {
     out->kind = Position::Kind::kPoint;
-    return Coordinate(&out->point.x) && Coordinate(&out->point.y) && Coordinate(&out->point.z);
+    const bool parenthesised = PeekIs("(");
+    if (parenthesised) ++next_;
+    for (double* coordinate : {&out->point.x, &out->point.y, &out->point.z}) {
+      if (coordinate != &out->point.x && PeekIs(",")) ++next_;
+      if (!Coordinate(coordinate)) return false;
+    }
+    return !parenthesised || Word(")");
   }
 
   bool OptionalSpeed(double* out) {
@@ -365,7 +519,8 @@ bool ParseAction(LineParser& p, const Token& verb, int defaultHomestead, Action*
       a->kind = Action::Kind::kRideAway;
       if (!p.Word("from")) return false;
     } else {
-      return p.FailHere("unknown ride", "'to', 'towards' or 'away from'");
+      static constexpr std::array<std::string_view, 3> kRides = {"to", "towards", "away"};
+      return p.FailUnknown("unknown ride", "'to', 'towards' or 'away from'", kRides);
     }
     return p.NamedHomestead(&a->homestead) && p.Word("to") && p.DistanceValue(&a->distance) &&
            p.OptionalSpeed(&a->speed) && p.End();
@@ -395,8 +550,10 @@ bool ParseAction(LineParser& p, const Token& verb, int defaultHomestead, Action*
       return p.Integer(&a->occupant, 0, 99, "occupant index") &&
              p.OptionalOfHomestead(&a->homestead) && p.End();
     }
-    if (!p.PeekIs("all"))
-      return p.FailHere("unknown target", "'occupant N', 'all' or 'all but one'");
+    if (!p.PeekIs("all")) {
+      static constexpr std::array<std::string_view, 2> kTargets = {"occupant", "all"};
+      return p.FailUnknown("unknown target", "'occupant N', 'all' or 'all but one'", kTargets);
+    }
     p.Take();
     a->kind = Action::Kind::kShootAll;
     if (p.PeekIs("but")) {
@@ -423,7 +580,12 @@ bool ParseAction(LineParser& p, const Token& verb, int defaultHomestead, Action*
       a->clockMinutes = hour * 60;
       return p.End();
     }
-    return p.Word("clock") && p.Clock(&a->clockMinutes) && p.End();
+    if (!p.PeekIs("clock")) {
+      static constexpr std::array<std::string_view, 2> kClockWords = {"clock", "hour"};
+      return p.FailUnknown("unexpected word", "'clock HH:MM' or 'hour H'", kClockWords);
+    }
+    p.Take();
+    return p.Clock(&a->clockMinutes) && p.End();
   }
   if (word == "suppress") {
     a->kind = Action::Kind::kSuppress;
@@ -431,7 +593,8 @@ bool ParseAction(LineParser& p, const Token& verb, int defaultHomestead, Action*
       a->on = p.Take().text == "on";
       return p.End();
     }
-    return p.FailHere("unknown switch", "'on' or 'off'");
+    static constexpr std::array<std::string_view, 2> kSwitches = {"on", "off"};
+    return p.FailUnknown("unknown switch", "'on' or 'off'", kSwitches);
   }
   if (word == "expect") {
     a->kind = Action::Kind::kExpect;
@@ -441,7 +604,8 @@ bool ParseAction(LineParser& p, const Token& verb, int defaultHomestead, Action*
     }
     return p.MilestoneName(&a->milestone) && p.End();
   }
-  return p.Fail(verb, "unknown action", std::string(kActionWords));
+  return p.Fail(verb, "unknown action", std::string(kExpectedAction),
+                DidYouMean(word, kActionVerbs));
 }
 
 // Settings, each at most once and only before the first action.
@@ -524,16 +688,48 @@ std::string Position::Describe() const {
     case Kind::kCompass:
       break;
   }
-  static constexpr std::array<std::string_view, kCompassCount> kNames = {
-      "north", "northeast", "east", "southeast", "south", "southwest", "west", "northwest"};
   std::snprintf(buffer, sizeof buffer, "%gm %s of homestead %d", distance,
-                std::string(kNames[static_cast<std::size_t>(direction)]).c_str(), homestead);
+                std::string(kCompassNames[static_cast<std::size_t>(direction)]).c_str(), homestead);
   return buffer;
 }
 
 std::string ParseError::Format() const {
   return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": error: " + what +
-         " near '" + near + "'; expected " + expected;
+         (near.empty() ? "" : " near '" + near + "'") + "; expected " + expected +
+         (hint.empty() ? "" : "; " + hint);
+}
+
+std::optional<std::string> ReadScenarioFile(const std::string& path, std::string* error) {
+  // A scenario is a few hundred bytes; the cap keeps "--file /dev/zero" from
+  // reading forever.
+  constexpr std::size_t kMaxBytes = std::size_t{1} << 20;
+  const std::string prefix = "cannot read scenario file '" + path + "': ";
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *error = prefix + std::strerror(errno);
+    return std::nullopt;
+  }
+  std::string text;
+  std::array<char, 4096> buffer;
+  errno = 0;
+  std::size_t got = 0;
+  while (text.size() <= kMaxBytes &&
+         (got = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
+    text.append(buffer.data(), got);
+  }
+  // A directory opens on some systems and fails only here, with EISDIR.
+  const bool failed = std::ferror(file) != 0;
+  const int readErrno = errno;
+  std::fclose(file);
+  if (failed) {
+    *error = prefix + std::strerror(readErrno);
+    return std::nullopt;
+  }
+  if (text.size() > kMaxBytes) {
+    *error = prefix + "larger than 1 MiB";
+    return std::nullopt;
+  }
+  return text;
 }
 
 std::string FormatClock(int minutes) {
@@ -550,6 +746,9 @@ ParseResult ParseScenario(std::string_view text, std::string_view file,
   SettingsSeen seen;
   ParseError error;
   error.file = std::string(file);
+
+  // Some editors start a UTF-8 file with a byte-order mark; it is no word.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
   int lineNumber = 0;
   while (!text.empty()) {
@@ -583,11 +782,25 @@ ParseResult ParseScenario(std::string_view text, std::string_view file,
     action.text = std::string(Trim(line));
     if (!ParseAction(p, first, scenario.homestead, &action)) {
       if (error.what == "unknown action" && scenario.actions.empty()) {
-        error.expected = std::string(kSettingWords);
+        // Settings are still allowed, so they are candidates too.
+        std::vector<std::string_view> known(kSettingWords.begin(), kSettingWords.end());
+        known.insert(known.end(), kActionVerbs.begin(), kActionVerbs.end());
+        error.expected = std::string(kExpectedSettingOrAction);
+        error.hint = DidYouMean(first.text, known);
       }
       return error;
     }
     scenario.actions.push_back(std::move(action));
+  }
+
+  // An empty scenario would play nothing and pass: almost surely the wrong
+  // file.
+  if (scenario.actions.empty()) {
+    error.line = lineNumber + 1;
+    error.column = 1;
+    error.what = "the scenario has no actions";
+    error.expected = "at least one action, such as 'wait 10s'";
+    return error;
   }
 
   if (!seen.start) {

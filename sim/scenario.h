@@ -11,6 +11,7 @@
 #define HOMESTEAD_SIM_SCENARIO_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -93,10 +94,12 @@ struct ParseError {
   int line = 0;
   int column = 0;
   std::string what;
-  std::string near;
+  std::string near;  // empty at the end of the file
   std::string expected;
+  std::string hint;  // "did you mean 'wait'?" for a near miss, else empty
 
-  // "file:line:column: error: <what> near '<near>'; expected <expected>"
+  // "file:line:column: error: <what> near '<near>'; expected <expected>",
+  // then "; <hint>" when there is one.
   std::string Format() const;
 };
 
@@ -106,6 +109,11 @@ using ParseResult = std::variant<Scenario, ParseError>;
 // `defaultName` is used when the text has no "name" setting.
 ParseResult ParseScenario(std::string_view text, std::string_view file,
                           std::string_view defaultName);
+
+// The whole content of the scenario file at `path`; nothing, with `*error`
+// saying why ("cannot read scenario file 'x': Is a directory"), when it
+// cannot be read.
+std::optional<std::string> ReadScenarioFile(const std::string& path, std::string* error);
 
 // Formats minutes since midnight as "HH:MM".
 std::string FormatClock(int minutes);

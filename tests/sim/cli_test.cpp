@@ -39,6 +39,8 @@ TEST(CommandLineTest, HelpWinsOverVersionAndList) {
   EXPECT_EQ(std::get<Options>(Parse({"--version", "--list", "--help"})).command,
             Options::Command::kHelp);
   EXPECT_EQ(std::get<Options>(Parse({"--list", "--version"})).command, Options::Command::kVersion);
+  EXPECT_EQ(std::get<Options>(Parse({"-V", "--list", "-h"})).command, Options::Command::kHelp);
+  EXPECT_EQ(std::get<Options>(Parse({"--list", "-V"})).command, Options::Command::kVersion);
 }
 
 TEST(CommandLineTest, UsageErrorsSayWhatIsWrong) {

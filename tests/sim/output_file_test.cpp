@@ -1,6 +1,8 @@
 #include "sim/output_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -71,6 +73,58 @@ TEST_F(OutputFileTest, AFileNeverCommittedLeavesTheDestinationAsItWas) {
   EXPECT_EQ(ReadText(existing), "keep me");
   EXPECT_FALSE(fs::exists(absent));
   EXPECT_EQ(FilesInDir(), 1u);
+}
+
+TEST_F(OutputFileTest, LinksAreFollowedAndPipesWrittenInPlace) {
+  WriteText(dir_ / "target.jsonl", "old");
+  fs::create_symlink("target.jsonl", dir_ / "link.jsonl");        // relative
+  fs::create_symlink(dir_ / "link.jsonl", dir_ / "link2.jsonl");  // a link to a link
+  fs::create_symlink("absent.svg", dir_ / "dangling.svg");
+  ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+  struct Case {
+    const char* name;      // the destination given
+    const char* contains;  // where its content lands
+    fs::file_type type;    // what the destination stays
+  };
+  const Case cases[] = {
+      {"link.jsonl", "target.jsonl", fs::file_type::symlink},
+      {"link2.jsonl", "target.jsonl", fs::file_type::symlink},
+      {"dangling.svg", "absent.svg", fs::file_type::symlink},
+      {"pipe", "pipe", fs::file_type::fifo},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path path = dir_ / c.name;
+    // A reader is there before the writer, so that opening the pipe does not
+    // block; a pipe replaced by a file would leave it reading nothing.
+    const bool pipe = c.type == fs::file_type::fifo;
+    const int reader = pipe ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    std::string error;
+    auto file = OutputFile::Open(path.string(), &error);
+    ASSERT_NE(file, nullptr) << error;
+    EXPECT_FALSE(file->toStandardOutput());
+    file->Write(std::string("content of ") + c.name);
+    ASSERT_TRUE(file->Commit(&error)) << error;
+    std::string content;
+    if (pipe) {
+      ::fcntl(reader, F_SETFL, 0);
+      char buffer[256];
+      for (ssize_t got; (got = ::read(reader, buffer, sizeof buffer)) > 0;) {
+        content.append(buffer, static_cast<std::size_t>(got));
+      }
+      ::close(reader);
+    } else {
+      content = ReadText(dir_ / c.contains);
+    }
+    EXPECT_EQ(content, std::string("content of ") + c.name);
+    EXPECT_EQ(fs::symlink_status(path).type(), c.type);
+  }
+  EXPECT_EQ(FilesInDir(), 6u);  // no temporary file left beside any of them
+
+  std::string error;
+  const auto dash = OutputFile::Open("-", &error);
+  ASSERT_NE(dash, nullptr) << error;
+  EXPECT_TRUE(dash->toStandardOutput());
 }
 
 TEST_F(OutputFileTest, OpenFailsForAMissingDirectoryOrADirectory) {

@@ -1,11 +1,13 @@
 // Whole runs with the real plug-in: the built-in scenarios through the
 // library, and the homestead-sim program itself for its output files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <tinyxml2.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -125,7 +127,7 @@ TEST(BuiltinRunTest, MidnightCooldownCountsHoursAcrossTheDayBoundary) {
   EXPECT_EQ(hourOf(M::kRestored), 4);  // 22 + 6 hours, not before
 }
 
-TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {
+TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no failure given
   constexpr const char* kNear = "ride towards homestead 1 to 60m at 10m/s\nwait for spawned\n";
   struct Case {
     std::string text;
@@ -136,6 +138,10 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {
        "line 1 (wait for outcome up to 5s): outcome did not happen within 0:05.000"},
       {"wait 1s\nexpect no startup\n", "line 2 (expect no startup): startup has happened"},
       {"wait 1s\nexpect startup\nexpect startup\nexpect startup\n",
+       "line 4 (expect startup): startup has not happened"},
+      // An expect right after a wait for checks the occurrence the wait saw.
+      {std::string(kNear) + "expect spawned\nexpect no spawned\n", ""},
+      {"wait for startup\nexpect startup\nexpect startup\nexpect startup\n",
        "line 4 (expect startup): startup has not happened"},
       {std::string(kNear) + "shoot occupant 6\n",
        "line 3 (shoot occupant 6): homestead 1 has no occupant 6 (6 created)"},
@@ -158,10 +164,12 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {
     const RunReport report =
         RunScenario(std::get<Scenario>(parsed), options,
                     [&timeline](const std::string& line) { timeline.push_back(line); });
-    EXPECT_FALSE(report.passed);
+    EXPECT_EQ(report.passed, c.failure.empty());
     EXPECT_EQ(report.failure, c.failure);
     ASSERT_FALSE(timeline.empty());
-    EXPECT_NE(timeline.back().find("FAILED at " + c.failure), std::string::npos) << timeline.back();
+    EXPECT_NE(timeline.back().find(c.failure.empty() ? ": passed;" : "FAILED at " + c.failure),
+              std::string::npos)
+        << timeline.back();
   }
 }
 
@@ -194,7 +202,12 @@ class ProgramTest : public ::testing::Test {
     Result result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     result.out = Read(out);
-    result.err = Read(err);
+    // Without the sanitizer's own notes ("==123==WARNING: ..."), which only
+    // sanitized builds print.
+    std::istringstream lines(Read(err));
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.starts_with("==")) result.err += line + "\n";
+    }
     fs::remove(out);
     fs::remove(err);
     return result;
@@ -237,19 +250,37 @@ TEST_F(ProgramTest, TheSameSeedGivesTheSameBytesAndAnotherSeedDoesNot) {
   EXPECT_NE(first.out, other.out);
 }
 
-TEST_F(ProgramTest, MalformedScenarioFileIsExitStatusTwoAndWritesNothing) {
+TEST_F(ProgramTest, InputErrorsAreExitStatusTwoAndWriteNothing) {
   Write(dir_ / "bad.scn", "clock 14:00\nride towards homestead 1 to 20m at fast\n");
-  const Result result =
-      Run("--file " + In("bad.scn") + " --map " + In("map.svg") + " --trace " + In("t.jsonl"));
-  EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.err, (dir_ / "bad.scn").string() +
-                            ":2:36: error: not a number near 'fast'; expected a speed such as "
-                            "4m/s\n");
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(Files(), std::vector<std::string>{"bad.scn"});
+  Write(dir_ / "empty.scn", "# nothing to play\n");
+  fs::create_directory(dir_ / "folder.scn");
+  struct Case {
+    const char* file;
+    std::string err;  // after the path
+  };
+  const Case cases[] = {
+      {"bad.scn", ":2:36: error: not a number near 'fast'; expected a speed such as 4m/s\n"},
+      {"empty.scn",
+       ":2:1: error: the scenario has no actions; expected at least one action, such as "
+       "'wait 10s'\n"},
+      {"folder.scn", "': Is a directory\n"},
+      {"missing.scn", "': No such file or directory\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = (dir_ / c.file).string();
+    const Result result =
+        Run("--file " + In(c.file) + " --map " + In("map.svg") + " --trace " + In("t.jsonl"));
+    EXPECT_EQ(result.status, 2);
+    const bool unreadable = c.err.starts_with("'");
+    EXPECT_EQ(result.err,
+              (unreadable ? "homestead-sim: cannot read scenario file '" : "") + path + c.err);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(Files(), (std::vector<std::string>{"bad.scn", "empty.scn", "folder.scn"}));
+  }
 }
 
-TEST_F(ProgramTest, AFailedRunLeavesExistingOutputFilesUntouched) {
+TEST_F(ProgramTest, AFailedRunStillWritesItsOutputsComplete) {
   Write(dir_ / "fails.scn", "ride towards homestead 1 to 60m at 8m/s\nexpect outcome\n");
   Write(dir_ / "map.svg", "old map");
   Write(dir_ / "trace.jsonl", "old trace");
@@ -259,9 +290,55 @@ TEST_F(ProgramTest, AFailedRunLeavesExistingOutputFilesUntouched) {
   EXPECT_NE(result.out.find("FAILED at line 2 (expect outcome): outcome has not happened"),
             std::string::npos)
       << result.out;
-  EXPECT_EQ(Read(dir_ / "map.svg"), "old map");
-  EXPECT_EQ(Read(dir_ / "trace.jsonl"), "old trace");
+  EXPECT_EQ(result.err,
+            "homestead-sim: the run failed at line 2 (expect outcome): outcome has not happened\n");
+  tinyxml2::XMLDocument map;
+  EXPECT_EQ(map.LoadFile((dir_ / "map.svg").c_str()), tinyxml2::XML_SUCCESS) << map.ErrorStr();
+  // The header, then every host call up to the failure, the last one whole.
+  const std::string trace = Read(dir_ / "trace.jsonl");
+  EXPECT_TRUE(trace.starts_with("{\"trace\":\"homestead-sim\",")) << trace.substr(0, 80);
+  EXPECT_NE(trace.find("}\n{\"frame\":1,"), std::string::npos) << trace.substr(0, 400);
+  EXPECT_TRUE(trace.ends_with("}\n"));
   EXPECT_EQ(Files(), (std::vector<std::string>{"fails.scn", "map.svg", "trace.jsonl"}));
+}
+
+TEST_F(ProgramTest, TraceOnStandardOutputMovesTheTimelineToStandardError) {
+  const Result toFile = Run("--seed 3 --trace " + In("t.jsonl"));
+  ASSERT_EQ(toFile.status, 0) << toFile.err;
+  for (const char* stdoutPath : {"-", "/dev/stdout"}) {
+    SCOPED_TRACE(stdoutPath);
+    const Result piped = Run(std::string("--seed 3 --trace ") + stdoutPath);
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_TRUE(piped.out == Read(dir_ / "t.jsonl")) << "the trace differs";
+    EXPECT_EQ(piped.err, toFile.out);
+  }
+}
+
+TEST_F(ProgramTest, ErrorsAreInColourOnATerminalUnlessNoColorIsSet) {
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(::grantpt(terminal), 0);
+  ASSERT_EQ(::unlockpt(terminal), 0);
+  const std::string side = ::ptsname(terminal);
+  const int keepOpen = ::open(side.c_str(), O_RDWR | O_NOCTTY);  // so that nothing hangs up
+  ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+  for (const char* env : {"env -u NO_COLOR", "NO_COLOR=", "NO_COLOR=1"}) {
+    SCOPED_TRACE(env);
+    const std::string command = std::string(env) + " '" + HOMESTEAD_SIM_PATH + "' --file " +
+                                In("missing.scn") + " 2> " + side;
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
+    std::string shown;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) {
+      shown.append(buffer, static_cast<std::size_t>(got));
+    }
+    EXPECT_NE(shown.find("cannot read scenario file"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("\x1b[1;31m") != std::string::npos,
+              std::strcmp(env, "env -u NO_COLOR") == 0)
+        << shown;
+  }
+  ::close(keepOpen);
+  ::close(terminal);
 }
 
 TEST_F(ProgramTest, MapHoldsOneSpawnMarkerPerOccupantTheHostCreated) {

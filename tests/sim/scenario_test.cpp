@@ -1,10 +1,14 @@
 #include "sim/scenario.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "sim/builtin.h"
 
@@ -35,7 +39,8 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
   const Case cases[] = {
       {"# a comment\n\njump over the fence\n",
        "bad.scn:3:1: error: unknown action near 'jump'; expected a setting (name, about, seed, "
-       "clock, homestead, start) or an action"},
+       "clock, homestead, start) or an action (ride, wait, shoot, take, advance, set, suppress, "
+       "expect)"},
       {"wait 2s\n  leap\n",
        "bad.scn:2:3: error: unknown action near 'leap'; expected an action: ride, wait, shoot, "
        "take, advance, set, suppress or expect"},
@@ -77,6 +82,60 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
        "bad.scn:1:10: error: unknown switch near 'maybe'; expected 'on' or 'off'"},
       {"wait -2s\n",
        "bad.scn:1:6: error: duration out of range near '-2s'; expected a duration of at least 0"},
+      // Near misses get the word they were probably meant to be.
+      {"\xEF\xBB\xBFWait 2s\n",
+       "bad.scn:1:1: error: unknown action near 'Wait'; expected a setting (name, about, seed, "
+       "clock, homestead, start) or an action (ride, wait, shoot, take, advance, set, suppress, "
+       "expect); did you mean 'wait'?"},
+      {"wait 1s\nshot all\n",
+       "bad.scn:2:1: error: unknown action near 'shot'; expected an action: ride, wait, shoot, "
+       "take, advance, set, suppress or expect; did you mean 'shoot'?"},
+      {"wait for surender\n",
+       "bad.scn:1:10: error: unknown milestone near 'surender'; expected a milestone: startup, "
+       "spawned, money-stack, approach, home-blip-removed, confrontation, attack, surrender, "
+       "flight, got-away, outcome, loot-blip-removed, teardown, restored; did you mean "
+       "'surrender'?"},
+      {"wait 6 hours\n",
+       "bad.scn:1:8: error: unknown unit near 'hours'; expected a unit: ms, s, min or h; did you "
+       "mean 'h'?"},
+      {"wait 2m\n",
+       "bad.scn:1:6: error: unknown unit near '2m'; expected a unit: ms, s, min or h; did you mean "
+       "'min'?"},
+      {"wait for attack up to 1h30mins\n",
+       "bad.scn:1:23: error: unknown unit near '1h30mins'; expected a unit: ms, s, min or h; did "
+       "you mean 'min'?"},
+      {"ride towards homestead 1 to 20 meters\n",
+       "bad.scn:1:32: error: unknown unit near 'meters'; expected a unit: m; did you mean 'm'?"},
+      {"ride to 150 metres south of homestead 1\n",
+       "bad.scn:1:13: error: unknown unit near 'metres'; expected a unit: m; did you mean 'm'?"},
+      {"ride to homestead 1 at 4 mps\n",
+       "bad.scn:1:26: error: unknown unit near 'mps'; expected a unit: m/s; did you mean 'm/s'?"},
+      {"ride toward homestead 1 to 20m\n",
+       "bad.scn:1:6: error: unknown ride near 'toward'; expected 'to', 'towards' or 'away from'; "
+       "did you mean 'towards'?"},
+      {"ride to 150m sout of homestead 1\n",
+       "bad.scn:1:14: error: unknown compass point near 'sout'; expected north, northeast, east, "
+       "southeast, south, southwest, west or northwest; did you mean 'south'?"},
+      {"suppress of\n",
+       "bad.scn:1:10: error: unknown switch near 'of'; expected 'on' or 'off'; did you mean 'on' "
+       "or 'off'?"},
+      {"set clok 10:00\n",
+       "bad.scn:1:5: error: unexpected word near 'clok'; expected 'clock HH:MM' or 'hour H'; did "
+       "you mean 'clock'?"},
+      {"shoot occupnt 2\n",
+       "bad.scn:1:7: error: unknown target near 'occupnt'; expected 'occupant N', 'all' or 'all "
+       "but one'; did you mean 'occupant'?"},
+      {"ride to (2600, 1690 115\n",
+       "bad.scn:1:21: error: line ends too early near '115'; expected ')'"},
+      {"ride to 2600, 1690, 115,\n",
+       "bad.scn:1:24: error: unexpected text near ','; expected end of line"},
+      // Nothing to play is an error, not a run that passes.
+      {"",
+       "bad.scn:1:1: error: the scenario has no actions; expected at least one action, such "
+       "as 'wait 10s'"},
+      {"\xEF\xBB\xBFname idle\nclock 10:00\n",
+       "bad.scn:3:1: error: the scenario has no actions; expected at least one action, such as "
+       "'wait 10s'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -86,7 +145,7 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
 
 TEST(ScenarioParserTest, ReadsSettingsActionsUnitsAndDefaults) {
   const Scenario s = ParseOk(
-      "name test-ride   # settings first\n"
+      "\xEF\xBB\xBFname test-ride   # settings first; a byte-order mark before\n"
       "about a test ride, # and a comment\n"
       "seed 42\n"
       "clock 21:45\n"
@@ -102,7 +161,9 @@ TEST(ScenarioParserTest, ReadsSettingsActionsUnitsAndDefaults) {
       "set hour 3\n"
       "advance clock 90min\n"
       "ride away from homestead 7 to 130m\n"
-      "expect no got-away\n");
+      "expect no got-away\n"
+      "ride to 2626.33, 1545.28, 115.69   # as the timeline prints positions\n"
+      "ride to (2626.33,1545.28, -1.5) at 2m/s\n");
   EXPECT_EQ(s.name, "test-ride");
   EXPECT_EQ(s.about, "a test ride,");
   EXPECT_EQ(s.seed, 42u);
@@ -114,7 +175,7 @@ TEST(ScenarioParserTest, ReadsSettingsActionsUnitsAndDefaults) {
   EXPECT_NEAR(start.y - centre.y, 120 / std::sqrt(2.0), 1e-9);
   EXPECT_EQ(start.z, centre.z);
 
-  ASSERT_EQ(s.actions.size(), 10u);
+  ASSERT_EQ(s.actions.size(), 12u);
   const Action& ride = s.actions[0];
   EXPECT_EQ(ride.line, 8);
   EXPECT_EQ(ride.text, "ride to loot of homestead 7 at 1.5 m/s");
@@ -134,6 +195,42 @@ TEST(ScenarioParserTest, ReadsSettingsActionsUnitsAndDefaults) {
   EXPECT_EQ(s.actions[8].distance, 130.0);
   EXPECT_EQ(s.actions[9].kind, Action::Kind::kExpectNo);
   EXPECT_EQ(s.actions[9].milestone, Milestone::kGotAway);
+  for (const Action& copied : {s.actions[10], s.actions[11]}) {
+    SCOPED_TRACE(copied.text);
+    EXPECT_EQ(copied.target.kind, Position::Kind::kPoint);
+    EXPECT_EQ(copied.target.point.x, 2626.33);
+    EXPECT_EQ(copied.target.point.y, 1545.28);
+  }
+  EXPECT_EQ(s.actions[10].target.point.z, 115.69);
+  EXPECT_EQ(s.actions[11].target.point.z, -1.5);
+  EXPECT_EQ(s.actions[11].speed, 2.0);
+}
+
+TEST(ScenarioFileTest, AFileThatCannotBeReadSaysWhy) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("scenario_file_test_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::filesystem::path locked = dir / "locked.scn";
+  std::ofstream(locked) << "wait 1s\n";
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  struct Case {
+    std::filesystem::path path;
+    const char* reason;
+  };
+  std::vector<Case> cases = {{dir, "Is a directory"},
+                             {dir / "missing.scn", "No such file or directory"}};
+  // Permissions do not bind the superuser.
+  if (::geteuid() != 0) cases.push_back({locked, "Permission denied"});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::string error;
+    EXPECT_EQ(ReadScenarioFile(c.path.string(), &error), std::nullopt);
+    EXPECT_EQ(error, "cannot read scenario file '" + c.path.string() + "': " + c.reason);
+  }
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+  std::string error;
+  EXPECT_EQ(ReadScenarioFile(locked.string(), &error), "wait 1s\n") << error;
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ScenarioParserTest, WithoutSettingsStartsSouthOfHomesteadOneAtNoon) {
