@@ -28,9 +28,11 @@ add_custom_target(wine_prefix ALL DEPENDS ${HOMESTEAD_WINEPREFIX}/system.reg)
 
 if(HOMESTEAD_BUILD_TESTS)
   # The server is started detached from the test's output, for the reason
-  # given in wine-run.sh.
+  # given in wine-run.sh. One left running from an earlier run would refuse
+  # to be started again, so it is stopped first.
   add_test(NAME wine.server_start
-           COMMAND sh -c "'${HOMESTEAD_WINESERVER}' -p >/dev/null 2>&1 </dev/null")
+           COMMAND sh -c "'${HOMESTEAD_WINESERVER}' -k >/dev/null 2>&1;
+                          '${HOMESTEAD_WINESERVER}' -p >/dev/null 2>&1 </dev/null")
   add_test(NAME wine.server_stop
            COMMAND sh -c "'${HOMESTEAD_WINESERVER}' -k >/dev/null 2>&1 </dev/null; exit 0")
   set_tests_properties(wine.server_start wine.server_stop PROPERTIES

@@ -1,7 +1,5 @@
 // homestead-sim: plays a robbery scenario with the real plug-in in a
 // simulated world and tells what happened. See --help.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,12 +11,14 @@
 #include <variant>
 #include <vector>
 
+#include "platform/console.h"
 #include "sim/builtin.h"
 #include "sim/cli.h"
 #include "sim/output_file.h"
 #include "sim/runner.h"
 #include "sim/scenario.h"
 #include "sim/svg_map.h"
+#include "sim/system.h"
 
 namespace {
 
@@ -26,16 +26,9 @@ constexpr int kExitPassed = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kPluginFile = "libhomestead_robbery.so";
-
-// Whether `stream` is a terminal, where colour and progress make sense.
-bool IsTerminal(std::FILE* stream) {
-  return ::isatty(::fileno(stream)) == 1;
-}
-
 // Colour on a terminal unless NO_COLOR is set, to any value.
 bool WantsColour(std::FILE* stream) {
-  return IsTerminal(stream) && std::getenv("NO_COLOR") == nullptr;
+  return sim::IsTerminal(stream) && std::getenv("NO_COLOR") == nullptr;
 }
 
 // `text` with its first `word` in bold red; all of it without a word.
@@ -56,12 +49,12 @@ int Error(const std::string& message, int status) {
 // The plug-in beside the executable (the build tree puts both in its top
 // directory), or one directory up for a program built into a subdirectory.
 std::string FindDefaultPlugin(std::vector<std::string>* looked) {
+  const std::string self = sim::ExecutablePath();
+  if (self.empty()) return "";
+  const std::filesystem::path dir = std::filesystem::path(self).parent_path();
   std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return "";
-  const std::filesystem::path dir = self.parent_path();
   for (const std::filesystem::path& candidate :
-       {dir / kPluginFile, dir.parent_path() / kPluginFile}) {
+       {dir / sim::kPluginFileName, dir.parent_path() / sim::kPluginFileName}) {
     looked->push_back(candidate.string());
     if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
   }
@@ -119,6 +112,7 @@ std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::UseBinaryStandardStreams();
   const auto parsed = sim::ParseCommandLine(
       std::span<const char* const>(argv + 1, static_cast<std::size_t>(argc - 1)));
   if (const auto* usage = std::get_if<sim::UsageError>(&parsed)) {
@@ -181,22 +175,23 @@ int main(int argc, char** argv) {
   // Played in real time, each line should show as it happens, and a
   // terminal shows how far the run is on a line of its own, rewritten in
   // place on standard error and erased before each timeline line.
-  if (options.realtime) std::setvbuf(stdout, nullptr, _IOLBF, 0);
   bool progressShown = false;
   auto eraseProgress = [&progressShown] {
     if (progressShown) std::fputs("\r\x1b[K", stderr);
     progressShown = false;
   };
-  if (options.realtime && IsTerminal(stderr)) {
+  if (options.realtime && sim::IsTerminal(stderr)) {
     run.progress = [&progressShown](const std::string& status) {
       std::fprintf(stderr, "\r%s\x1b[K", status.c_str());
       progressShown = true;
     };
   }
-  auto print = [out, colour, &eraseProgress](const std::string& line) {
+  const bool realtime = options.realtime;
+  auto print = [out, colour, realtime, &eraseProgress](const std::string& line) {
     eraseProgress();
     std::fputs(colour ? Paint(line, "FAILED").c_str() : line.c_str(), out);
     std::fputc('\n', out);
+    if (realtime) std::fflush(out);
   };
   const bool quiet = options.quiet;
   const sim::RunReport report =

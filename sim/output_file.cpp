@@ -1,14 +1,25 @@
 #include "sim/output_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
+
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+// Sections: how a destination is classified and the temporary file made and
+// renamed, on POSIX systems and on Windows; the OutputFile on top.
 
 namespace sim {
 namespace {
@@ -19,13 +30,6 @@ struct Destination {
   Kind kind = Kind::kRegular;
   std::string target;  // kRegular: the file to replace, symbolic links followed
 };
-
-// True when `info` describes the file open as `fd`: "/dev/stdout" names the
-// stream we already have, whatever it is connected to.
-bool IsOpenAs(const struct stat& info, int fd) {
-  struct stat opened {};
-  return ::fstat(fd, &opened) == 0 && opened.st_dev == info.st_dev && opened.st_ino == info.st_ino;
-}
 
 // The end of the chain of symbolic links that starts at `path`; `path`
 // itself when it is no link. A relative link is read from its directory.
@@ -41,6 +45,58 @@ std::string FollowLinks(const std::string& path) {
     at = link.is_absolute() ? link : at.parent_path() / link;
   }
   return at.string();
+}
+
+#if defined(_WIN32)
+
+// Windows has neither device files standing for the standard streams nor
+// named pipes in the file system that a user would name here; "-" is the one
+// way to standard output. Symbolic links are followed as elsewhere.
+Destination Classify(const std::string& path) {
+  namespace fs = std::filesystem;
+  if (path == "-") return {Destination::Kind::kStdout, ""};
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (fs::is_directory(status)) return {Destination::Kind::kDirectory, ""};
+  if (fs::exists(status) && !fs::is_regular_file(status)) return {Destination::Kind::kInPlace, ""};
+  return {Destination::Kind::kRegular, FollowLinks(path)};
+}
+
+// A new file named after `pattern` (which ends in six X), opened for binary
+// writing, so that "\n" stays one byte; its name replaces the pattern.
+std::FILE* CreateTemporary(std::vector<char>* pattern) {
+  if (_mktemp_s(pattern->data(), pattern->size()) != 0) return nullptr;
+  const int fd =
+      _open(pattern->data(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
+  std::FILE* stream = _fdopen(fd, "wb");
+  if (stream == nullptr) {
+    const int saved = errno;
+    _close(fd);
+    std::remove(pattern->data());
+    errno = saved;
+  }
+  return stream;
+}
+
+// Replaces `target` with `temp`; std::rename refuses an existing target on
+// Windows.
+std::string ReplaceFile(const std::string& temp, const std::string& target) {
+  namespace fs = std::filesystem;
+  if (MoveFileExW(fs::path(temp).wstring().c_str(), fs::path(target).wstring().c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return "";
+  }
+  return std::system_category().message(static_cast<int>(GetLastError()));
+}
+
+#else
+
+// True when `info` describes the file open as `fd`: "/dev/stdout" names the
+// stream we already have, whatever it is connected to.
+bool IsOpenAs(const struct stat& info, int fd) {
+  struct stat opened {};
+  return ::fstat(fd, &opened) == 0 && opened.st_dev == info.st_dev && opened.st_ino == info.st_ino;
 }
 
 Destination Classify(const std::string& path) {
@@ -72,11 +128,19 @@ std::FILE* CreateTemporary(std::vector<char>* pattern) {
   if (stream == nullptr) {
     const int saved = errno;
     ::close(fd);
-    ::unlink(pattern->data());
+    std::remove(pattern->data());
     errno = saved;
   }
   return stream;
 }
+
+// Replaces `target` with `temp`; empty, or the system's reason.
+std::string ReplaceFile(const std::string& temp, const std::string& target) {
+  if (std::rename(temp.c_str(), target.c_str()) == 0) return "";
+  return std::strerror(errno);
+}
+
+#endif
 
 }  // namespace
 
@@ -129,7 +193,7 @@ OutputFile::OutputFile(std::string path, std::string target, std::string tempPat
 
 OutputFile::~OutputFile() {
   if (stream_ != nullptr && mode_ != Mode::kStandardStream) std::fclose(stream_);
-  if (mode_ == Mode::kReplace && (stream_ != nullptr || finished_)) ::unlink(tempPath_.c_str());
+  if (mode_ == Mode::kReplace && (stream_ != nullptr || finished_)) std::remove(tempPath_.c_str());
 }
 
 void OutputFile::Write(std::string_view text) {
@@ -160,7 +224,7 @@ bool OutputFile::Finish(std::string* error) {
   stream_ = nullptr;
   if (failed_) {
     *error = "cannot write '" + path_ + "': " + std::strerror(writeErrno_);
-    if (mode_ == Mode::kReplace) ::unlink(tempPath_.c_str());
+    if (mode_ == Mode::kReplace) std::remove(tempPath_.c_str());
     return false;
   }
   finished_ = true;
@@ -174,9 +238,9 @@ bool OutputFile::Publish(std::string* error) {
   }
   finished_ = false;
   if (mode_ != Mode::kReplace) return true;
-  if (std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
-    *error = "cannot write '" + path_ + "': " + std::strerror(errno);
-    ::unlink(tempPath_.c_str());
+  if (const std::string reason = ReplaceFile(tempPath_, target_); !reason.empty()) {
+    *error = "cannot write '" + path_ + "': " + reason;
+    std::remove(tempPath_.c_str());
     return false;
   }
   return true;
