@@ -5,13 +5,13 @@
 
 #include <vector>
 
+#include "encounter/distances.h"
 #include "encounter/outcome.h"
 #include "encounter/speech.h"
 #include "host/host_api.h"
 #include "registry/registry.h"
 
 namespace {
-constexpr float kGotAwayDistance = 60.0f;
 constexpr uint32_t kPursuitPollMs = 500;
 
 struct LastDefender {

@@ -1,16 +1,10 @@
 // The per-frame encounter tick: blips the player has reached, cooldowns,
-// teardown beyond 100 m, and the encounter stages within 80 m.
+// teardown beyond kTeardownDistance, and the encounter stages within
+// kStageRadius.
 #ifndef HOMESTEAD_ENCOUNTER_TICK_H
 #define HOMESTEAD_ENCOUNTER_TICK_H
 
-// Distance bands, in metres from the player. Radii are inclusive; the teardown
-// distance is exclusive (exactly 100 m does not tear down).
-inline constexpr float kLootBlipRadius = 1.5f;
-inline constexpr float kHomeBlipRadius = 4.0f;
-inline constexpr float kConfrontationRadius = 20.0f;
-inline constexpr float kApproachRadius = 32.0f;
-inline constexpr float kStageRadius = 80.0f;
-inline constexpr float kTeardownDistance = 100.0f;
+#include "encounter/distances.h"
 
 inline constexpr int kHoursPerDay = 24;
 inline constexpr const char* kRestoredHomeLabel = "Tarnwick";

@@ -1,25 +1,12 @@
-// The built-in catalogue of robbable homesteads and the start-up map blips.
+// Building the catalogue (registry/catalogue_data.h) into the registry, and
+// the start-up map blips.
 #ifndef HOMESTEAD_REGISTRY_CATALOGUE_H
 #define HOMESTEAD_REGISTRY_CATALOGUE_H
 
-#include <array>
 #include <cstdint>
 
+#include "registry/catalogue_data.h"
 #include "registry/homestead.h"
-
-inline constexpr std::size_t kDefendersPerHomestead = 6;
-
-struct CatalogueEntry {
-  int32_t id;
-  Vector3 center;
-  Vector3 lootPosition;
-  std::array<DefenderSpawn, kDefendersPerHomestead> defenders;
-};
-
-inline constexpr uint32_t kDefenderModel = 0x3F094007;
-
-// Homestead 1, then homestead 7: this is also the registry's walk order.
-extern const std::array<CatalogueEntry, 2> kCatalogue;
 
 // Home-blip appearance shared by start-up and the end of a cooldown.
 inline constexpr const char* kHomeBlipSprite = "blip_robbery_home";

@@ -2,16 +2,14 @@
 
 #include <algorithm>
 
-namespace {
-constexpr int32_t kCatalogueCooldownHours = 6;
-}  // namespace
+#include "registry/catalogue_data.h"
 
 Homestead::Homestead(const Vector3& centerIn, const std::vector<DefenderSpawn>& spawns,
                      const Vector3& lootPositionIn, const std::vector<int32_t>& defendersIn)
     : center(centerIn),
       defenderSpawns(spawns),
       lootPosition(lootPositionIn),
-      cooldownHours(kCatalogueCooldownHours),
+      cooldownHours(kCooldownHours),
       available(true),
       robbedAtHour(-1),
       defenders(defendersIn),

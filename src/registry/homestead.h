@@ -42,7 +42,7 @@ struct Homestead {
 
   // An inert record: not available, no cooldown, nothing to spawn.
   Homestead() = default;
-  // A catalogue homestead, available with a six-hour cooldown.
+  // A catalogue homestead, available, with the catalogue's cooldown.
   Homestead(const Vector3& center, const std::vector<DefenderSpawn>& spawns,
             const Vector3& lootPosition, const std::vector<int32_t>& defenders);
 
