@@ -1,15 +1,28 @@
 #include "sim/places.h"
 
 #include <array>
+#include <iterator>
 #include <string_view>
+
+#include "registry/catalogue_data.h"
 
 namespace sim {
 namespace {
 
-constexpr std::array<HomesteadPlace, kHomesteadPlaceCount> kHomesteads = {{
-    {1, {2626.33, 1695.275, 115.693}, {2623.609, 1696.502, 115.75}},
-    {7, {2308.75, -331.853, 41.899}, {2311.577, -331.112, 44.17}},
-}};
+// The plug-in's single-precision positions, widened exactly.
+constexpr Vec3 Widen(const Vector3& v) {
+  return {v.x, v.y, v.z};
+}
+
+constexpr std::array<HomesteadPlace, std::size(kCatalogue)> PlacesFromCatalogue() {
+  std::array<HomesteadPlace, std::size(kCatalogue)> places{};
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    places[i] = {kCatalogue[i].id, Widen(kCatalogue[i].center), Widen(kCatalogue[i].lootPosition)};
+  }
+  return places;
+}
+
+constexpr std::array<HomesteadPlace, std::size(kCatalogue)> kHomesteads = PlacesFromCatalogue();
 
 struct CompassPoint {
   std::string_view name;

@@ -1,9 +1,10 @@
-// The simulator's own knowledge of the map: where the robbable homesteads
-// stand and where each keeps its money. Scenarios name these places
-// ("homestead 7", "loot of homestead 1"), the player rides to them, and the
-// map is drawn around them. The plug-in keeps its own copy of these places;
-// the simulator never reads it, so a plug-in that puts something in the wrong
-// place shows up as a missed milestone rather than being followed blindly.
+// The simulator's knowledge of the map: where the robbable homesteads stand
+// and where each keeps its money. Scenarios name these places ("homestead 7",
+// "loot of homestead 1") before the plug-in has shown any of them, the player
+// rides to them, and the map is drawn around them. They come from the
+// plug-in's own catalogue (src/registry/catalogue_data.h), so a homestead moved
+// or added there is known here after a rebuild; a test checks that the loaded
+// plug-in really places its blips, money and occupants where the table says.
 #ifndef HOMESTEAD_SIM_PLACES_H
 #define HOMESTEAD_SIM_PLACES_H
 
@@ -30,8 +31,6 @@ struct HomesteadPlace {
   Vec3 centre;
   Vec3 loot;  // where the money stack is kept
 };
-
-inline constexpr std::size_t kHomesteadPlaceCount = 2;
 
 // Every homestead on the map, by id.
 std::span<const HomesteadPlace> Homesteads();

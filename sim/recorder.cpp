@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "encounter/distances.h"
 #include "sim/scenario.h"
 
 namespace sim {
@@ -15,10 +16,9 @@ using platform::WorldEvent;
 
 // A ped created this close to a homestead's centre is one of its occupants,
 // an object this close is its money stack, a coordinate blip its home blip.
+// (Attribution margins of the simulator's own, not the plug-in's distances.)
 constexpr double kOccupantRadius = 30.0;
-constexpr double kHomeBlipRadius = 10.0;
-// Beyond this the plug-in tears an encounter down.
-constexpr double kTeardownDistance = 100.0;
+constexpr double kHomeBlipNear = 10.0;
 // How often the moving things are sampled for the map.
 constexpr int64_t kSampleEveryUs = 250'000;
 
@@ -394,7 +394,7 @@ void Recorder::Handle(const WorldEvent& event, std::size_t batchIndex) {
         } else {
           line += " added on entity " + std::to_string(event.other);
         }
-      } else if ((home = TrackNear(event.position, kHomeBlipRadius)) != nullptr) {
+      } else if ((home = TrackNear(event.position, kHomeBlipNear)) != nullptr) {
         info.map.kind = MapBlip::Kind::kHome;
         info.homestead = home->id;
         line += " added at homestead " + std::to_string(home->id);

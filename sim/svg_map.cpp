@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "encounter/distances.h"
 #include "platform/portable_math.h"
 
 namespace sim {
@@ -66,6 +67,13 @@ std::string Num(double value) {
   std::string text = buffer;
   if (text == "-0.0") text = "0.0";
   return text;
+}
+
+// "80 m": one of the plug-in's distances as the rings' labels show it.
+std::string Metres(float metres) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%g m", static_cast<double>(metres));
+  return buffer;
 }
 
 // "x y z" to two decimals: a POSITION a scenario file accepts.
@@ -579,7 +587,10 @@ void DrawOverview(Svg& svg, const Panel& panel, const Panel& detail, const MapDa
                  " m across: distance rings around the centre");
   Labeller labels(PanelBox(panel), report);
   svg.Raw("<g clip-path=\"url(#" + std::string(panel.id) + "-clip)\">\n");
-  for (double ring : {100.0, 80.0, 32.0, 20.0, 4.0}) Ring(svg, panel, map.centre, ring);
+  for (double ring :
+       {kTeardownDistance, kStageRadius, kApproachRadius, kConfrontationRadius, kHomeBlipRadius}) {
+    Ring(svg, panel, map.centre, ring);
+  }
   svg.Rect(panel.X(map.centre) - detail.radiusM * panel.Scale(),
            panel.Y(map.centre) - detail.radiusM * panel.Scale(), 2 * detail.radiusM * panel.Scale(),
            2 * detail.radiusM * panel.Scale(),
@@ -657,10 +668,14 @@ void DrawOverview(Svg& svg, const Panel& panel, const Panel& detail, const MapDa
     labels.Place(svg, {panel.At(occupant.flight.back())}, 7,
                  "occupant " + std::to_string(occupant.index) + " " + what, 11, kFlight);
   }
-  RingLabel(svg, labels, panel, map.centre, 100, "100 m: teardown beyond");
-  RingLabel(svg, labels, panel, map.centre, 80, "80 m: occupants and money appear");
-  RingLabel(svg, labels, panel, map.centre, 32, "32 m: approach talk");
-  RingLabel(svg, labels, panel, map.centre, 20, "20 m: confrontation");
+  RingLabel(svg, labels, panel, map.centre, kTeardownDistance,
+            Metres(kTeardownDistance) + ": teardown beyond");
+  RingLabel(svg, labels, panel, map.centre, kStageRadius,
+            Metres(kStageRadius) + ": occupants and money appear");
+  RingLabel(svg, labels, panel, map.centre, kApproachRadius,
+            Metres(kApproachRadius) + ": approach talk");
+  RingLabel(svg, labels, panel, map.centre, kConfrontationRadius,
+            Metres(kConfrontationRadius) + ": confrontation");
 }
 
 void DrawDetail(Svg& svg, const Panel& panel, const MapData& map, const std::vector<bool>& back,
@@ -678,9 +693,9 @@ void DrawDetail(Svg& svg, const Panel& panel, const MapData& map, const std::vec
     svg.Line(x, panel.top, x, panel.top + panel.size, style);
     svg.Line(panel.left, y, panel.left + panel.size, y, style);
   }
-  Ring(svg, panel, map.centre, 4);
+  Ring(svg, panel, map.centre, kHomeBlipRadius);
   const Vec3 loot = map.lootPlaced.value_or(map.lootSpot);
-  Ring(svg, panel, map.lootSpot, 1.5);
+  Ring(svg, panel, map.lootSpot, kLootBlipRadius);
 
   const double cx = panel.X(map.centre);
   const double cy = panel.Y(map.centre);
@@ -805,8 +820,10 @@ void DrawDetail(Svg& svg, const Panel& panel, const MapData& map, const std::vec
 
   labels.Place(svg, {{cx, cy}}, 10, "centre", 11, kInk);
   labels.Place(svg, {panel.At(loot)}, 10, "money", 11, kInk);
-  RingLabel(svg, labels, panel, map.centre, 4, "4 m: home blip goes");
-  RingLabel(svg, labels, panel, map.lootSpot, 1.5, "1.5 m: money blip goes");
+  RingLabel(svg, labels, panel, map.centre, kHomeBlipRadius,
+            Metres(kHomeBlipRadius) + ": home blip goes");
+  RingLabel(svg, labels, panel, map.lootSpot, kLootBlipRadius,
+            Metres(kLootBlipRadius) + ": money blip goes");
 }
 
 std::string_view BlipKindName(MapBlip::Kind kind) {
@@ -928,13 +945,13 @@ void DrawLegend(Svg& svg, double left, double top) {
   p = row(1, 9, "centre of the homestead");
   svg.CentreCross(p.x + 13, p.y);
 
-  for (const auto& [line, text] : std::array<std::pair<int, std::string_view>, 6>{{
-           {1, "ring 100 m from the centre: teardown beyond"},
-           {2, "ring 80 m: occupants and money appear"},
-           {3, "ring 32 m: approach talk"},
-           {4, "ring 20 m: confrontation"},
-           {5, "ring 4 m from the centre: home blip goes"},
-           {6, "ring 1.5 m from the money: money blip goes"},
+  for (const auto& [line, text] : std::array<std::pair<int, std::string>, 6>{{
+           {1, "ring " + Metres(kTeardownDistance) + " from the centre: teardown beyond"},
+           {2, "ring " + Metres(kStageRadius) + ": occupants and money appear"},
+           {3, "ring " + Metres(kApproachRadius) + ": approach talk"},
+           {4, "ring " + Metres(kConfrontationRadius) + ": confrontation"},
+           {5, "ring " + Metres(kHomeBlipRadius) + " from the centre: home blip goes"},
+           {6, "ring " + Metres(kLootBlipRadius) + " from the money: money blip goes"},
        }}) {
     p = row(2, line, text);
     svg.Circle(p.x + 13, p.y, 8, ring);
