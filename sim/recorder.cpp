@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "encounter/distances.h"
+#include "encounter/objectives.h"
 #include "sim/scenario.h"
 
 namespace sim {
@@ -23,12 +24,12 @@ constexpr double kHomeBlipNear = 10.0;
 constexpr int64_t kSampleEveryUs = 250'000;
 
 struct KnownObjective {
-  std::string_view text;  // without markup
+  const char* text;  // as the plug-in shows it, with markup
   Milestone milestone;
 };
 constexpr std::array<KnownObjective, 2> kObjectives = {{
-    {"Search the homestead for the valuables", Milestone::kApproach},
-    {"Search for valuables", Milestone::kOutcome},
+    {kApproachObjective, Milestone::kApproach},
+    {kValuablesObjective, Milestone::kOutcome},
 }};
 
 Vec3 ToVec3(const platform::Vec3& v) {
@@ -646,7 +647,7 @@ void Recorder::Handle(const WorldEvent& event, std::size_t batchIndex) {
       const std::string text = StripMarkup(event.text);
       std::string line = "objective shown: " + Quoted(text);
       for (const KnownObjective& known : kObjectives) {
-        if (known.text != text) continue;
+        if (StripMarkup(known.text) != text) continue;
         const Track* nearest = NearestTrack();
         Reach(known.milestone, nearest != nullptr ? nearest->id : 0, event, &line);
       }

@@ -4,14 +4,12 @@
 
 #include <vector>
 
+#include "encounter/objectives.h"
 #include "encounter/speech.h"
 #include "host/host_api.h"
 #include "registry/registry.h"
 
 namespace {
-constexpr const char* kApproachObjective =
-    "Search the ~COLOR_YELLOW~homestead~s~ for the valuables";
-
 bool InRange(int32_t index, std::size_t size) {
   return index >= 0 && static_cast<std::size_t>(index) < size;
 }

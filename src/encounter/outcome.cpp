@@ -2,12 +2,12 @@
 // defender is dead, the valuables objective and the player's closing lines.
 #include "encounter/outcome.h"
 
+#include "encounter/objectives.h"
 #include "encounter/speech.h"
 #include "host/host_api.h"
 #include "registry/registry.h"
 
 namespace {
-constexpr const char* kValuablesObjective = "Search for ~COLOR_YELLOW~valuables~s~";
 constexpr uint32_t kObjectiveMs = 3000;
 }  // namespace
 
