@@ -1,107 +1,26 @@
 // A tick that has nothing new to do must not touch the heap: it runs every
-// frame for as long as the plug-in is loaded. Every global operator new is
-// replaced here and counts while counting is switched on.
+// frame for as long as the plug-in is loaded. The allocation counter linked
+// into this binary counts every global operator new.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
-#include <new>
 
 #include "encounter/scripted_world.h"
 #include "encounter/tick.h"
 #include "registry/catalogue.h"
 #include "registry/registry.h"
-
-namespace {
-
-bool g_counting = false;
-std::size_t g_allocations = 0;
-
-// Over-aligned blocks come from the C library's aligned allocator, which on
-// Windows has a release function of its own.
-void* AlignedAlloc(std::size_t size, std::size_t alignment) {
-#if defined(_WIN32)
-  return _aligned_malloc(size, alignment);
-#else
-  return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
-#endif
-}
-
-void AlignedFree(void* p) {
-#if defined(_WIN32)
-  _aligned_free(p);
-#else
-  std::free(p);
-#endif
-}
-
-void* Allocate(std::size_t size, std::size_t alignment) {
-  if (g_counting) ++g_allocations;
-  if (size == 0) size = 1;
-  return alignment > alignof(std::max_align_t) ? AlignedAlloc(size, alignment) : std::malloc(size);
-}
-
-void* AllocateOrThrow(std::size_t size, std::size_t alignment) {
-  if (void* p = Allocate(size, alignment)) return p;
-  throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  return AllocateOrThrow(size, alignof(std::max_align_t));
-}
-void* operator new[](std::size_t size) {
-  return AllocateOrThrow(size, alignof(std::max_align_t));
-}
-void* operator new(std::size_t size, std::align_val_t a) {
-  return AllocateOrThrow(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-  return AllocateOrThrow(size, static_cast<std::size_t>(a));
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size, alignof(std::max_align_t));
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size, alignof(std::max_align_t));
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-  AlignedFree(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-  AlignedFree(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-  AlignedFree(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-  AlignedFree(p);
-}
+#include "support/alloc_counter.h"
 
 namespace {
 
 // Heap allocations made by `body`, with the hook's log switched off.
 std::size_t AllocationsDuring(const std::function<void()>& body) {
   fake::FakeHook::Get().recordEvents = false;
-  const std::size_t before = g_allocations;
-  g_counting = true;
+  const std::size_t before = support::AllocationCount();
   body();
-  g_counting = false;
+  const std::size_t after = support::AllocationCount();
   fake::FakeHook::Get().recordEvents = true;
-  return g_allocations - before;
+  return after - before;
 }
 
 // The pointer escapes through a volatile, so the allocation cannot be elided.
