@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "encounter/distances.h"
 #include "encounter/objectives.h"
-#include "sim/scenario.h"
+#include "sim/map_builder.h"
 
 namespace sim {
 namespace {
@@ -69,6 +71,30 @@ std::string_view StageOf(Milestone milestone) {
   }
 }
 
+// How the timeline tells each kind of task, and the milestone it reaches.
+// Another task is a scenario, told by its name.
+struct TaskWording {
+  TaskKind kind;
+  std::string_view words;
+  bool namesTarget;  // the words are followed by the task's target, if any
+  std::optional<Milestone> milestone;
+};
+constexpr std::array<TaskWording, 6> kTaskWordings = {{
+    {TaskKind::kTurnToFace, "turns to face", true, std::nullopt},
+    {TaskKind::kAimAt, "aims at", true, Milestone::kConfrontation},
+    {TaskKind::kCombat, "attacks", true, Milestone::kAttack},
+    {TaskKind::kHandsUp, "raises his hands", false, Milestone::kSurrender},
+    {TaskKind::kFlee, "flees from", true, Milestone::kFlight},
+    {TaskKind::kDefaultIdle, "default idle", false, std::nullopt},
+}};
+
+const TaskWording* FindTaskWording(std::string_view taskName) {
+  for (const TaskWording& wording : kTaskWordings) {
+    if (taskName == TaskName(wording.kind)) return &wording;
+  }
+  return nullptr;
+}
+
 constexpr std::string_view kDeadWarning = "  (warning: he is dead)";
 
 std::string Quoted(std::string_view text) {
@@ -81,18 +107,6 @@ std::string Quoted(std::string_view text) {
 }
 
 }  // namespace
-
-std::string_view Recorder::StateName(State state) {
-  switch (state) {
-    case State::kAvailable:
-      return "available";
-    case State::kEncounter:
-      return "encounter running";
-    case State::kCoolingDown:
-      break;
-  }
-  return "cooling down";
-}
 
 std::string StripMarkup(const std::string& text) {
   std::string out;
@@ -110,9 +124,9 @@ std::string StripMarkup(const std::string& text) {
 Recorder::Recorder(const platform::World& world, int focus, LineSink sink)
     : world_(world), focus_(focus), sink_(std::move(sink)) {
   for (const HomesteadPlace& place : Homesteads()) {
-    Track track;
+    HomesteadTrack track;
     track.id = place.id;
-    tracks_.push_back(track);
+    seen_.tracks.push_back(track);
   }
 }
 
@@ -131,15 +145,17 @@ std::string Recorder::Stamp(int clockMinute, int64_t timeUs) {
 }
 
 void Recorder::Say(const std::string& text) {
-  if (!headerSaid_) sink_(ClockHeader());
-  headerSaid_ = true;
-  sink_(Stamp(world_.ClockMinuteOfDay(), world_.nowUs()) + text);
+  Stamped(world_.ClockMinuteOfDay(), world_.nowUs(), text);
 }
 
 void Recorder::Line(const WorldEvent& event, const std::string& text) {
+  Stamped(event.clockMinute, event.timeUs, text);
+}
+
+void Recorder::Stamped(int clockMinute, int64_t timeUs, const std::string& text) {
   if (!headerSaid_) sink_(ClockHeader());
   headerSaid_ = true;
-  sink_(Stamp(event.clockMinute, event.timeUs) + text);
+  sink_(Stamp(clockMinute, timeUs) + text);
 }
 
 void Recorder::Observe() {
@@ -161,10 +177,10 @@ void Recorder::OnCall(const platform::CallRecord& call) {
   draw_ = Draw{call.args[1].i, static_cast<int32_t>(call.result->slots[0]), world_.events().size()};
 }
 
-const Recorder::Track* Recorder::NearestTrack() const {
-  const Track* nearest = nullptr;
+const HomesteadTrack* Recorder::NearestTrack() const {
+  const HomesteadTrack* nearest = nullptr;
   double best = 0;
-  for (const Track& track : tracks_) {
+  for (const HomesteadTrack& track : seen_.tracks) {
     const double d = PlayerDistanceTo(track.id);
     if (nearest == nullptr || d < best) {
       nearest = &track;
@@ -174,7 +190,7 @@ const Recorder::Track* Recorder::NearestTrack() const {
   return nearest;
 }
 
-void Recorder::TellDraw(int clockMinute, int64_t timeUs, const Track* track, bool spoken) {
+void Recorder::TellDraw(int clockMinute, int64_t timeUs, const HomesteadTrack* track, bool spoken) {
   const Draw draw = *draw_;
   draw_.reset();
   std::string line = "conversation drawn: case " + std::to_string(draw.pick) + " of cases 0-" +
@@ -189,20 +205,18 @@ void Recorder::TellDraw(int clockMinute, int64_t timeUs, const Track* track, boo
   } else if (!spoken) {
     line += "  (warning: nothing was said)";
   }
-  if (!headerSaid_) sink_(ClockHeader());
-  headerSaid_ = true;
-  sink_(Stamp(clockMinute, timeUs) + line);
+  Stamped(clockMinute, timeUs, line);
 }
 
 void Recorder::Sample() {
   if (lastSampleUs_ >= 0 && world_.nowUs() - lastSampleUs_ < kSampleEveryUs) return;
   lastSampleUs_ = world_.nowUs();
   const Vec3 player = ToVec3(world_.PlayerPosition());
-  if (playerPath_.empty() || Distance(playerPath_.back(), player) >= 0.25) {
-    playerPath_.push_back(player);
-    playerPathUs_.push_back(world_.nowUs());
+  if (seen_.playerPath.empty() || Distance(seen_.playerPath.back(), player) >= 0.25) {
+    seen_.playerPath.push_back(player);
+    seen_.playerPathUs.push_back(world_.nowUs());
   }
-  for (Occupant& occupant : occupants_) {
+  for (ObservedOccupant& occupant : seen_.occupants) {
     if (!occupant.fleeing || occupant.dead || occupant.deleted) continue;
     if (const platform::Entity* ped = world_.FindEntity(occupant.ped)) {
       occupant.flight.push_back(ToVec3(ped->position));
@@ -210,37 +224,37 @@ void Recorder::Sample() {
   }
 }
 
-Recorder::Track* Recorder::TrackOf(int id) {
-  for (Track& track : tracks_) {
+HomesteadTrack* Recorder::TrackOf(int id) {
+  for (HomesteadTrack& track : seen_.tracks) {
     if (track.id == id) return &track;
   }
   return nullptr;
 }
 
-Recorder::Track* Recorder::TrackNear(const platform::Vec3& at, double radius) {
-  for (Track& track : tracks_) {
+HomesteadTrack* Recorder::TrackNear(const platform::Vec3& at, double radius) {
+  for (HomesteadTrack& track : seen_.tracks) {
     if (Distance(FindHomestead(track.id)->centre, ToVec3(at)) <= radius) return &track;
   }
   return nullptr;
 }
 
-Recorder::Occupant* Recorder::FindOccupant(int32_t ped) {
-  for (Occupant& occupant : occupants_) {
+ObservedOccupant* Recorder::FindOccupant(int32_t ped) {
+  for (ObservedOccupant& occupant : seen_.occupants) {
     if (occupant.ped == ped) return &occupant;
   }
   return nullptr;
 }
 
-const Recorder::Occupant* Recorder::FindOccupant(int32_t ped) const {
-  for (const Occupant& occupant : occupants_) {
+const ObservedOccupant* Recorder::FindOccupant(int32_t ped) const {
+  for (const ObservedOccupant& occupant : seen_.occupants) {
     if (occupant.ped == ped) return &occupant;
   }
   return nullptr;
 }
 
-Recorder::Track* Recorder::LootOwner(int32_t object) {
+HomesteadTrack* Recorder::LootOwner(int32_t object) {
   if (object == 0) return nullptr;
-  for (Track& track : tracks_) {
+  for (HomesteadTrack& track : seen_.tracks) {
     if (track.lootObject == object) return &track;
   }
   return nullptr;
@@ -252,15 +266,15 @@ double Recorder::PlayerDistanceTo(int homestead) const {
 
 std::vector<int32_t> Recorder::Occupants(int homestead) const {
   std::vector<int32_t> peds;
-  for (const Track& track : tracks_) {
+  for (const HomesteadTrack& track : seen_.tracks) {
     if (track.id != homestead) continue;
-    for (std::size_t index : track.current) peds.push_back(occupants_[index].ped);
+    for (std::size_t index : track.current) peds.push_back(seen_.occupants[index].ped);
   }
   return peds;
 }
 
 int32_t Recorder::MoneyStack(int homestead) const {
-  for (const Track& track : tracks_) {
+  for (const HomesteadTrack& track : seen_.tracks) {
     if (track.id == homestead) return track.lootObject;
   }
   return 0;
@@ -268,7 +282,7 @@ int32_t Recorder::MoneyStack(int homestead) const {
 
 std::string Recorder::NamePed(int32_t ped) const {
   if (ped == platform::World::kPlayerHandle) return "the player";
-  const Occupant* occupant = FindOccupant(ped);
+  const ObservedOccupant* occupant = FindOccupant(ped);
   if (occupant == nullptr) return "ped " + std::to_string(ped);
   std::string name = "occupant " + std::to_string(occupant->index);
   if (occupant->homestead != focus_) name += " of homestead " + std::to_string(occupant->homestead);
@@ -294,56 +308,13 @@ std::string Recorder::BlipDetails(int32_t blip) const {
   return details;
 }
 
-std::string Recorder::Label(std::size_t batchIndex, int32_t blip) const {
-  const std::vector<WorldEvent>& events = world_.events();
-  for (std::size_t i = batchIndex + 1; i < events.size(); ++i) {
-    if (events[i].kind == EventKind::kBlipLabelled && events[i].subject == blip) {
-      return events[i].text;
-    }
-  }
-  return "";
-}
-
-std::optional<std::string> Recorder::FirstTask(std::size_t batchIndex, int32_t ped) const {
-  const std::vector<WorldEvent>& events = world_.events();
-  for (std::size_t i = batchIndex + 1; i < events.size(); ++i) {
-    if (events[i].kind == EventKind::kTaskGiven && events[i].subject == ped) {
-      return events[i].text;
-    }
-  }
-  return std::nullopt;
-}
-
-bool Recorder::IsFirstTask(std::size_t batchIndex, int32_t ped) const {
-  const std::vector<WorldEvent>& events = world_.events();
-  for (std::size_t i = batchIndex; i-- > batchStart_;) {
-    if (events[i].subject != ped) continue;
-    if (events[i].kind == EventKind::kTaskGiven) return false;
-    if (events[i].kind == EventKind::kPedCreated) return true;
-  }
-  return false;
-}
-
-bool Recorder::DeletedInBatch(std::size_t batchIndex, int32_t entity) const {
-  if (entity == 0) return false;
-  const std::vector<WorldEvent>& events = world_.events();
-  for (std::size_t i = batchStart_; i < batchIndex; ++i) {
-    if ((events[i].kind == EventKind::kEntityDeleted ||
-         events[i].kind == EventKind::kObjectTaken) &&
-        events[i].subject == entity) {
-      return true;
-    }
-  }
-  return false;
-}
-
 void Recorder::Reach(Milestone milestone, int homestead, const WorldEvent& event,
                      std::string* line) {
   milestones_.push_back({milestone, homestead, event.frame, event.timeUs, event.clockMinute});
   std::string note(MilestoneName(milestone));
-  if (Track* track = TrackOf(homestead)) {
+  if (HomesteadTrack* track = TrackOf(homestead)) {
     const std::string_view stage = StageOf(milestone);
-    if (!stage.empty() && stage != track->stage && track->state != State::kCoolingDown) {
+    if (!stage.empty() && stage != track->stage && track->state != HomesteadState::kCoolingDown) {
       track->stage = stage;
       note += ", " + std::string(stage) + " stage";
     }
@@ -353,14 +324,14 @@ void Recorder::Reach(Milestone milestone, int homestead, const WorldEvent& event
   *line += "  [" + note + "]";
 }
 
-void Recorder::SetState(Track& track, State state, const WorldEvent& event) {
+void Recorder::SetState(HomesteadTrack& track, HomesteadState state, const WorldEvent& event) {
   if (track.state == state) return;
   std::string line = "homestead " + std::to_string(track.id) + ": " +
                      std::string(StateName(track.state)) + " -> " + std::string(StateName(state));
   track.state = state;
   track.stateClock = event.clockMinute;
   track.stage = "";
-  if (state == State::kCoolingDown) {
+  if (state == HomesteadState::kCoolingDown) {
     line += " (since hour " + std::to_string(event.clockMinute / 60) + ")";
     Reach(Milestone::kTeardown, track.id, event, &line);
     track.attacked = false;
@@ -370,339 +341,326 @@ void Recorder::SetState(Track& track, State state, const WorldEvent& event) {
   Line(event, line);
 }
 
-void Recorder::Handle(const WorldEvent& event, std::size_t batchIndex) {
-  switch (event.kind) {
-    case EventKind::kBlipAdded: {
-      BlipInfo info;
-      info.map.position = ToVec3(event.position);
-      info.map.addedClock = event.clockMinute;
-      info.entity = event.other;
-      info.map.label = Label(batchIndex, event.subject);
-      std::string line = "blip " + std::to_string(event.subject);
-      if (!info.map.label.empty()) line += " " + Quoted(info.map.label);
-      std::string_view warning;
-      Track* home = nullptr;
-      if (event.other != 0) {
-        if (const Occupant* occupant = FindOccupant(event.other)) {
-          info.map.kind = MapBlip::Kind::kOccupant;
-          info.homestead = occupant->homestead;
-          line += " added on " + NamePed(event.other);
-          if (occupant->dead) warning = kDeadWarning;
-        } else if (Track* owner = LootOwner(event.other)) {
-          info.map.kind = MapBlip::Kind::kLoot;
-          info.homestead = owner->id;
-          line += " added on the money stack";
-        } else {
-          line += " added on entity " + std::to_string(event.other);
-        }
-      } else if ((home = TrackNear(event.position, kHomeBlipNear)) != nullptr) {
-        info.map.kind = MapBlip::Kind::kHome;
-        info.homestead = home->id;
-        line += " added at homestead " + std::to_string(home->id);
-      } else {
-        line += " added at " + Where(event.position);
-      }
-      line += BlipDetails(event.subject);
-      line += warning;
-      if (home != nullptr) {
-        Reach(home->homeBlipSeen ? Milestone::kRestored : Milestone::kStartup, home->id, event,
-              &line);
-        home->homeBlipSeen = true;
-      }
-      blips_[event.subject] = info;
-      Line(event, line);
-      if (home != nullptr && home->state == State::kCoolingDown) {
-        SetState(*home, State::kAvailable, event);
-      }
-      return;
-    }
-    case EventKind::kBlipLabelled: {
-      BlipInfo& info = blips_[event.subject];
-      if (info.map.label == event.text) return;  // told with its blip
-      info.map.label = event.text;
-      Line(event, "blip " + std::to_string(event.subject) + " labelled " + Quoted(event.text));
-      return;
-    }
-    case EventKind::kBlipRemoved: {
-      BlipInfo& info = blips_[event.subject];
-      info.map.removedClock = event.clockMinute;
-      std::string line = "blip " + std::to_string(event.subject);
-      if (!info.map.label.empty()) line += " " + Quoted(info.map.label);
-      if (DeletedInBatch(batchIndex, event.other)) {
-        const bool money = info.map.kind == MapBlip::Kind::kLoot;
-        Line(event, line + " removed with " + (money ? "the money stack" : NamePed(event.other)));
-        return;
-      }
-      Track* track = TrackOf(info.homestead);
-      switch (info.map.kind) {
-        case MapBlip::Kind::kHome:
-          line += " removed from homestead " + std::to_string(info.homestead);
-          Reach(Milestone::kHomeBlipRemoved, info.homestead, event, &line);
-          break;
-        case MapBlip::Kind::kLoot:
-          line += " removed from the money stack";
-          Reach(Milestone::kLootBlipRemoved, info.homestead, event, &line);
-          break;
-        case MapBlip::Kind::kOccupant:
-          line += " removed from " + NamePed(event.other);
-          break;
-        case MapBlip::Kind::kOther:
-          line += " removed";
-          break;
-      }
-      Line(event, line);
-      if (track != nullptr && info.map.kind == MapBlip::Kind::kHome &&
-          track->state == State::kEncounter && PlayerDistanceTo(track->id) > kTeardownDistance) {
-        SetState(*track, State::kCoolingDown, event);
-      }
-      return;
-    }
-    case EventKind::kPedCreated: {
-      Track* track = TrackNear(event.position, kOccupantRadius);
-      if (track == nullptr) {
-        Line(event, event.words);
-        return;
-      }
-      bool newSet = true;
-      for (std::size_t index : track->current) {
-        if (!occupants_[index].deleted) newSet = false;
-      }
-      if (newSet) {
-        ++track->sets;
-        track->current.clear();
-        track->attacked = false;
-      }
-      Occupant occupant;
-      occupant.ped = event.subject;
-      occupant.homestead = track->id;
-      occupant.set = track->sets;
-      occupant.index = static_cast<int>(track->current.size());
-      occupant.spawn = ToVec3(event.position);
-      if (const platform::Entity* ped = world_.FindEntity(event.subject)) {
-        occupant.heading = ped->heading;
-      }
-      track->current.push_back(occupants_.size());
-      occupants_.push_back(occupant);
-      if (track->state == State::kAvailable) SetState(*track, State::kEncounter, event);
-
-      std::string line = NamePed(event.subject) + " created (ped " + std::to_string(event.subject) +
-                         ") at " + Where(event.position) + ", heading " +
-                         Fixed(occupant.heading, 1);
-      if (track->sets > 1 && occupant.index == 0) {
-        line += ", set " + std::to_string(track->sets);
-      }
-      const std::optional<std::string> task = FirstTask(batchIndex, event.subject);
-      if (!task) {
-        line += ", no task";
-      } else if (*task == TaskName(TaskKind::kDefaultIdle)) {
-        line += ", default idle";
-      } else {
-        line +=
-            task->empty() ? ", scenario \"\" (warning: empty name)" : ", scenario " + Quoted(*task);
-      }
-      if (occupant.index == 0) Reach(Milestone::kSpawned, track->id, event, &line);
-      Line(event, line);
-      return;
-    }
-    case EventKind::kObjectCreated: {
-      Track* track = TrackNear(event.position, kOccupantRadius);
-      if (track == nullptr) {
-        Line(event, event.words);
-        return;
-      }
-      track->lootObject = event.subject;
-      track->lootPlaced = ToVec3(event.position);
-      if (track->state == State::kAvailable) SetState(*track, State::kEncounter, event);
-      std::string line = "money stack placed (object " + std::to_string(event.subject) + ") at " +
-                         Where(event.position);
-      Reach(Milestone::kMoneyStack, track->id, event, &line);
-      Line(event, line);
-      return;
-    }
-    case EventKind::kCreationFailed:
-      Line(event, event.words);
-      return;
-    case EventKind::kEntityDeleted: {
-      Track* track = nullptr;
-      std::string line;
-      if (Occupant* occupant = FindOccupant(event.subject)) {
-        occupant->deleted = true;
-        track = TrackOf(occupant->homestead);
-        const double distance = Distance(ToVec3(world_.PlayerPosition()), ToVec3(event.position));
-        line = NamePed(event.subject) + " deleted, " + (occupant->dead ? "dead" : "alive") + ", " +
-               Fixed(distance, 1) + " m from the player";
-        if (occupant->fleeing && !occupant->dead) {
-          occupant->gotAway = true;
-          occupant->flight.push_back(ToVec3(event.position));
-          ++gotAway_;
-          line += ": he got away";
-          Reach(Milestone::kGotAway, occupant->homestead, event, &line);
-          Line(event, line);
-          return;
-        }
-      } else if ((track = LootOwner(event.subject)) != nullptr) {
-        line = "money stack deleted";
-        track->lootObject = 0;
-      } else {
-        Line(event, event.words);
-        return;
-      }
-      // The state change explains the deletions, so it is told first.
-      if (track->state == State::kEncounter && PlayerDistanceTo(track->id) > kTeardownDistance) {
-        SetState(*track, State::kCoolingDown, event);
-      }
-      Line(event, line);
-      return;
-    }
-    case EventKind::kPedKilled: {
-      ++shots_;
-      std::string line = NamePed(event.subject) + " shot dead at " + Where(event.position);
-      if (Occupant* occupant = FindOccupant(event.subject)) {
-        occupant->dead = true;
-        occupant->death = ToVec3(event.position);
-        if (occupant->fleeing) occupant->flight.push_back(ToVec3(event.position));
-        line += ", " + Fixed(Distance(ToVec3(world_.PlayerPosition()), ToVec3(event.position)), 1) +
-                " m from the player";
-      }
-      Line(event, line);
-      return;
-    }
-    case EventKind::kObjectTaken: {
-      Track* track = LootOwner(event.subject);
-      if (track != nullptr) track->lootObject = 0;
-      Line(event, track != nullptr ? "the player takes the money stack" : event.words);
-      return;
-    }
-    case EventKind::kTaskGiven: {
-      const int32_t ped = event.subject;
-      Occupant* occupant = FindOccupant(ped);
-      // A new occupant's first task was told with his creation.
-      if (occupant != nullptr && IsFirstTask(batchIndex, ped)) return;
-      std::string line = NamePed(ped) + ": ";
-      const std::string target = event.other == 0 ? "" : " " + NamePed(event.other);
-      Track* track = occupant != nullptr ? TrackOf(occupant->homestead) : nullptr;
-      std::optional<Milestone> reached;
-      if (event.text == TaskName(TaskKind::kTurnToFace)) {
-        line += "turns to face" + target;
-      } else if (event.text == TaskName(TaskKind::kAimAt)) {
-        line += "aims at" + target;
-        reached = Milestone::kConfrontation;
-      } else if (event.text == TaskName(TaskKind::kCombat)) {
-        line += "attacks" + target;
-        if (track != nullptr && !track->attacked) {
-          track->attacked = true;
-          reached = Milestone::kAttack;
-        }
-      } else if (event.text == TaskName(TaskKind::kHandsUp)) {
-        line += "raises his hands";
-        reached = Milestone::kSurrender;
-      } else if (event.text == TaskName(TaskKind::kFlee)) {
-        line += "flees from" + target;
-        if (occupant != nullptr) {
-          occupant->fleeing = true;
-          occupant->flight.push_back(ToVec3(event.position));
-        }
-        reached = Milestone::kFlight;
-      } else if (event.text == TaskName(TaskKind::kDefaultIdle)) {
-        line += "default idle";
-      } else {
-        line += "starts scenario " + Quoted(event.text);
-      }
-      if (occupant != nullptr && occupant->dead) line += kDeadWarning;
-      if (reached && track != nullptr) Reach(*reached, track->id, event, &line);
-      Line(event, line);
-      return;
-    }
-    case EventKind::kTasksCleared:
-      if (Occupant* occupant = FindOccupant(event.subject)) occupant->fleeing = false;
-      Line(event, NamePed(event.subject) + ": tasks cleared");
-      return;
-    case EventKind::kWeaponGiven:
-    case EventKind::kWeaponDrawn: {
-      const Occupant* occupant = FindOccupant(event.subject);
-      const bool dead = occupant != nullptr && occupant->dead;
-      const char* verb = event.kind == EventKind::kWeaponGiven ? " is given " : " draws ";
-      Line(event, NamePed(event.subject) + verb + event.text +
-                      std::string(dead ? kDeadWarning : std::string_view()));
-      return;
-    }
-    case EventKind::kSpeech:
-    case EventKind::kSpeechSilenced: {
-      if (draw_ && batchIndex >= draw_->eventIndex) {
-        const Occupant* speaker = FindOccupant(event.subject);
-        TellDraw(event.clockMinute, event.timeUs,
-                 speaker != nullptr ? TrackOf(speaker->homestead) : NearestTrack(), true);
-      }
-      const std::string variation = ", variation " + std::to_string(event.number);
-      if (event.kind == EventKind::kSpeech) {
-        Line(event, NamePed(event.subject) + " says " + event.text + variation);
-        return;
-      }
-      const bool gone = world_.FindEntity(event.subject) == nullptr;
-      Line(event, "warning: " + NamePed(event.subject) + (gone ? " is gone" : " is dead") +
-                      " and cannot say " + event.text + variation);
-      return;
-    }
-    case EventKind::kObjectiveShown: {
-      const std::string text = StripMarkup(event.text);
-      std::string line = "objective shown: " + Quoted(text);
-      for (const KnownObjective& known : kObjectives) {
-        if (StripMarkup(known.text) != text) continue;
-        const Track* nearest = NearestTrack();
-        Reach(known.milestone, nearest != nullptr ? nearest->id : 0, event, &line);
-      }
-      Line(event, line);
-      return;
-    }
-    case EventKind::kObjectiveCleared:
-      Line(event, "objective cleared: " + Quoted(StripMarkup(event.text)));
-      return;
+void Recorder::StartEncounter(HomesteadTrack& track, const WorldEvent& event) {
+  if (track.state == HomesteadState::kAvailable) {
+    SetState(track, HomesteadState::kEncounter, event);
   }
 }
 
-MapData Recorder::BuildMap(std::string title, std::string subtitle) const {
-  const HomesteadPlace* place = FindHomestead(focus_);
-  MapData map;
-  map.title = std::move(title);
-  map.subtitle = std::move(subtitle);
-  map.centre = place->centre;
-  map.lootSpot = place->loot;
-  for (const Track& track : tracks_) {
-    if (track.id != focus_) continue;
-    map.lootPlaced = track.lootPlaced;
-    map.finalState =
-        "homestead " + std::to_string(track.id) + " " + std::string(StateName(track.state));
-    if (!track.stage.empty()) map.finalState += ", " + std::string(track.stage) + " stage";
-    if (track.stateClock) map.finalState += " since " + FormatClock(*track.stateClock);
+void Recorder::CoolDownIfLeft(HomesteadTrack& track, const WorldEvent& event) {
+  if (track.state == HomesteadState::kEncounter && PlayerDistanceTo(track.id) > kTeardownDistance) {
+    SetState(track, HomesteadState::kCoolingDown, event);
   }
-  for (const Occupant& occupant : occupants_) {
-    if (occupant.homestead != focus_) continue;
-    MapOccupant mark;
-    mark.index = occupant.index;
-    mark.set = occupant.set;
-    mark.spawn = occupant.spawn;
-    mark.heading = occupant.heading;
-    mark.death = occupant.death;
-    mark.gotAway = occupant.gotAway;
-    mark.flight = occupant.flight;
-    mark.removed = occupant.deleted && !occupant.dead && !occupant.gotAway;
-    for (const auto& [handle, info] : blips_) {
-      if (info.entity == occupant.ped) ++mark.blips;
+}
+
+void Recorder::Handle(const WorldEvent& event, std::size_t index) {
+  switch (event.kind) {
+    case EventKind::kBlipAdded:
+      return OnBlipAdded(event, index);
+    case EventKind::kBlipLabelled:
+      return OnBlipLabelled(event);
+    case EventKind::kBlipRemoved:
+      return OnBlipRemoved(event, index);
+    case EventKind::kPedCreated:
+      return OnPedCreated(event, index);
+    case EventKind::kObjectCreated:
+      return OnObjectCreated(event);
+    case EventKind::kCreationFailed:
+      return Line(event, event.words);
+    case EventKind::kEntityDeleted:
+      return OnEntityDeleted(event);
+    case EventKind::kPedKilled:
+      return OnPedKilled(event);
+    case EventKind::kObjectTaken:
+      return OnObjectTaken(event);
+    case EventKind::kTaskGiven:
+      return OnTaskGiven(event, index);
+    case EventKind::kTasksCleared:
+      return OnTasksCleared(event);
+    case EventKind::kWeaponGiven:
+    case EventKind::kWeaponDrawn:
+      return OnWeapon(event);
+    case EventKind::kSpeech:
+    case EventKind::kSpeechSilenced:
+      return OnSpeech(event, index);
+    case EventKind::kObjectiveShown:
+      return OnObjectiveShown(event);
+    case EventKind::kObjectiveCleared:
+      return OnObjectiveCleared(event);
+  }
+}
+
+void Recorder::OnBlipAdded(const WorldEvent& event, std::size_t index) {
+  ObservedBlip info;
+  info.map.position = ToVec3(event.position);
+  info.map.addedClock = event.clockMinute;
+  info.entity = event.other;
+  info.map.label = Batch().LabelAfter(index, event.subject);
+  std::string line = "blip " + std::to_string(event.subject);
+  if (!info.map.label.empty()) line += " " + Quoted(info.map.label);
+  std::string_view warning;
+  HomesteadTrack* home = nullptr;
+  if (event.other != 0) {
+    if (const ObservedOccupant* occupant = FindOccupant(event.other)) {
+      info.map.kind = MapBlip::Kind::kOccupant;
+      info.homestead = occupant->homestead;
+      line += " added on " + NamePed(event.other);
+      if (occupant->dead) warning = kDeadWarning;
+    } else if (HomesteadTrack* owner = LootOwner(event.other)) {
+      info.map.kind = MapBlip::Kind::kLoot;
+      info.homestead = owner->id;
+      line += " added on the money stack";
+    } else {
+      line += " added on entity " + std::to_string(event.other);
     }
-    map.occupants.push_back(std::move(mark));
+  } else if ((home = TrackNear(event.position, kHomeBlipNear)) != nullptr) {
+    info.map.kind = MapBlip::Kind::kHome;
+    info.homestead = home->id;
+    line += " added at homestead " + std::to_string(home->id);
+  } else {
+    line += " added at " + Where(event.position);
   }
-  map.playerPath = playerPath_;
-  map.playerPathUs = playerPathUs_;
-  const Vec3 player = ToVec3(world_.PlayerPosition());
-  if (map.playerPath.empty() || Distance(map.playerPath.back(), player) > 0.0) {
-    map.playerPath.push_back(player);
-    map.playerPathUs.push_back(world_.nowUs());
+  line += BlipDetails(event.subject);
+  line += warning;
+  if (home != nullptr) {
+    Reach(home->homeBlipSeen ? Milestone::kRestored : Milestone::kStartup, home->id, event, &line);
+    home->homeBlipSeen = true;
   }
-  for (const auto& [handle, info] : blips_) {
-    const bool near = Distance(info.map.position, place->centre) <= 200.0;
-    if (info.homestead == focus_ || (info.homestead == 0 && near)) map.blips.push_back(info.map);
+  seen_.blips[event.subject] = info;
+  Line(event, line);
+  if (home != nullptr && home->state == HomesteadState::kCoolingDown) {
+    SetState(*home, HomesteadState::kAvailable, event);
   }
-  return map;
+}
+
+void Recorder::OnBlipLabelled(const WorldEvent& event) {
+  ObservedBlip& info = seen_.blips[event.subject];
+  if (info.map.label == event.text) return;  // told with its blip
+  info.map.label = event.text;
+  Line(event, "blip " + std::to_string(event.subject) + " labelled " + Quoted(event.text));
+}
+
+void Recorder::OnBlipRemoved(const WorldEvent& event, std::size_t index) {
+  ObservedBlip& info = seen_.blips[event.subject];
+  info.map.removedClock = event.clockMinute;
+  std::string line = "blip " + std::to_string(event.subject);
+  if (!info.map.label.empty()) line += " " + Quoted(info.map.label);
+  if (Batch().GoneBefore(index, event.other)) {
+    const bool money = info.map.kind == MapBlip::Kind::kLoot;
+    Line(event, line + " removed with " + (money ? "the money stack" : NamePed(event.other)));
+    return;
+  }
+  switch (info.map.kind) {
+    case MapBlip::Kind::kHome:
+      line += " removed from homestead " + std::to_string(info.homestead);
+      Reach(Milestone::kHomeBlipRemoved, info.homestead, event, &line);
+      break;
+    case MapBlip::Kind::kLoot:
+      line += " removed from the money stack";
+      Reach(Milestone::kLootBlipRemoved, info.homestead, event, &line);
+      break;
+    case MapBlip::Kind::kOccupant:
+      line += " removed from " + NamePed(event.other);
+      break;
+    case MapBlip::Kind::kOther:
+      line += " removed";
+      break;
+  }
+  Line(event, line);
+  HomesteadTrack* track = TrackOf(info.homestead);
+  if (track != nullptr && info.map.kind == MapBlip::Kind::kHome) CoolDownIfLeft(*track, event);
+}
+
+void Recorder::OnPedCreated(const WorldEvent& event, std::size_t index) {
+  HomesteadTrack* track = TrackNear(event.position, kOccupantRadius);
+  if (track == nullptr) {
+    Line(event, event.words);
+    return;
+  }
+  // A new set starts once every occupant of the last one is gone.
+  bool newSet = true;
+  for (std::size_t i : track->current) {
+    if (!seen_.occupants[i].deleted) newSet = false;
+  }
+  if (newSet) {
+    ++track->sets;
+    track->current.clear();
+    track->attacked = false;
+  }
+  ObservedOccupant occupant;
+  occupant.ped = event.subject;
+  occupant.homestead = track->id;
+  occupant.set = track->sets;
+  occupant.index = static_cast<int>(track->current.size());
+  occupant.spawn = ToVec3(event.position);
+  if (const platform::Entity* ped = world_.FindEntity(event.subject)) {
+    occupant.heading = ped->heading;
+  }
+  track->current.push_back(seen_.occupants.size());
+  seen_.occupants.push_back(occupant);
+  StartEncounter(*track, event);
+
+  std::string line = NamePed(event.subject) + " created (ped " + std::to_string(event.subject) +
+                     ") at " + Where(event.position) + ", heading " + Fixed(occupant.heading, 1);
+  if (track->sets > 1 && occupant.index == 0) {
+    line += ", set " + std::to_string(track->sets);
+  }
+  const std::optional<std::string> task = Batch().FirstTaskAfter(index, event.subject);
+  if (!task) {
+    line += ", no task";
+  } else if (*task == TaskName(TaskKind::kDefaultIdle)) {
+    line += ", default idle";
+  } else {
+    line += task->empty() ? ", scenario \"\" (warning: empty name)" : ", scenario " + Quoted(*task);
+  }
+  if (occupant.index == 0) Reach(Milestone::kSpawned, track->id, event, &line);
+  Line(event, line);
+}
+
+void Recorder::OnObjectCreated(const WorldEvent& event) {
+  HomesteadTrack* track = TrackNear(event.position, kOccupantRadius);
+  if (track == nullptr) {
+    Line(event, event.words);
+    return;
+  }
+  track->lootObject = event.subject;
+  track->lootPlaced = ToVec3(event.position);
+  StartEncounter(*track, event);
+  std::string line = "money stack placed (object " + std::to_string(event.subject) + ") at " +
+                     Where(event.position);
+  Reach(Milestone::kMoneyStack, track->id, event, &line);
+  Line(event, line);
+}
+
+void Recorder::OnEntityDeleted(const WorldEvent& event) {
+  HomesteadTrack* track = nullptr;
+  std::string line;
+  if (ObservedOccupant* occupant = FindOccupant(event.subject)) {
+    occupant->deleted = true;
+    track = TrackOf(occupant->homestead);
+    const double distance = Distance(ToVec3(world_.PlayerPosition()), ToVec3(event.position));
+    line = NamePed(event.subject) + " deleted, " + (occupant->dead ? "dead" : "alive") + ", " +
+           Fixed(distance, 1) + " m from the player";
+    if (occupant->fleeing && !occupant->dead) {
+      occupant->gotAway = true;
+      occupant->flight.push_back(ToVec3(event.position));
+      ++gotAway_;
+      line += ": he got away";
+      Reach(Milestone::kGotAway, occupant->homestead, event, &line);
+      Line(event, line);
+      return;
+    }
+  } else if ((track = LootOwner(event.subject)) != nullptr) {
+    line = "money stack deleted";
+    track->lootObject = 0;
+  } else {
+    Line(event, event.words);
+    return;
+  }
+  // The state change explains the deletions, so it is told first.
+  CoolDownIfLeft(*track, event);
+  Line(event, line);
+}
+
+void Recorder::OnPedKilled(const WorldEvent& event) {
+  ++shots_;
+  std::string line = NamePed(event.subject) + " shot dead at " + Where(event.position);
+  if (ObservedOccupant* occupant = FindOccupant(event.subject)) {
+    occupant->dead = true;
+    occupant->death = ToVec3(event.position);
+    if (occupant->fleeing) occupant->flight.push_back(ToVec3(event.position));
+    line += ", " + Fixed(Distance(ToVec3(world_.PlayerPosition()), ToVec3(event.position)), 1) +
+            " m from the player";
+  }
+  Line(event, line);
+}
+
+void Recorder::OnObjectTaken(const WorldEvent& event) {
+  HomesteadTrack* track = LootOwner(event.subject);
+  if (track != nullptr) track->lootObject = 0;
+  Line(event, track != nullptr ? "the player takes the money stack" : event.words);
+}
+
+void Recorder::OnTaskGiven(const WorldEvent& event, std::size_t index) {
+  const int32_t ped = event.subject;
+  ObservedOccupant* occupant = FindOccupant(ped);
+  // A new occupant's first task was told with his creation.
+  if (occupant != nullptr && Batch().IsFirstTask(index, ped)) return;
+  std::string line = NamePed(ped) + ": ";
+  HomesteadTrack* track = occupant != nullptr ? TrackOf(occupant->homestead) : nullptr;
+  const TaskWording* wording = FindTaskWording(event.text);
+  std::optional<Milestone> reached;
+  if (wording == nullptr) {
+    line += "starts scenario " + Quoted(event.text);
+  } else {
+    line += wording->words;
+    if (wording->namesTarget && event.other != 0) line += " " + NamePed(event.other);
+    reached = wording->milestone;
+  }
+  // The attack is reached once per set of occupants, by the first sent.
+  if (reached == Milestone::kAttack) {
+    if (track == nullptr || track->attacked) {
+      reached.reset();
+    } else {
+      track->attacked = true;
+    }
+  }
+  if (wording != nullptr && wording->kind == TaskKind::kFlee && occupant != nullptr) {
+    occupant->fleeing = true;
+    occupant->flight.push_back(ToVec3(event.position));
+  }
+  if (occupant != nullptr && occupant->dead) line += kDeadWarning;
+  if (reached && track != nullptr) Reach(*reached, track->id, event, &line);
+  Line(event, line);
+}
+
+void Recorder::OnTasksCleared(const WorldEvent& event) {
+  if (ObservedOccupant* occupant = FindOccupant(event.subject)) occupant->fleeing = false;
+  Line(event, NamePed(event.subject) + ": tasks cleared");
+}
+
+void Recorder::OnWeapon(const WorldEvent& event) {
+  const ObservedOccupant* occupant = FindOccupant(event.subject);
+  const bool dead = occupant != nullptr && occupant->dead;
+  const char* verb = event.kind == EventKind::kWeaponGiven ? " is given " : " draws ";
+  Line(event, NamePed(event.subject) + verb + event.text +
+                  std::string(dead ? kDeadWarning : std::string_view()));
+}
+
+void Recorder::OnSpeech(const WorldEvent& event, std::size_t index) {
+  if (draw_ && index >= draw_->eventIndex) {
+    const ObservedOccupant* speaker = FindOccupant(event.subject);
+    TellDraw(event.clockMinute, event.timeUs,
+             speaker != nullptr ? TrackOf(speaker->homestead) : NearestTrack(), true);
+  }
+  const std::string variation = ", variation " + std::to_string(event.number);
+  if (event.kind == EventKind::kSpeech) {
+    Line(event, NamePed(event.subject) + " says " + event.text + variation);
+    return;
+  }
+  const bool gone = world_.FindEntity(event.subject) == nullptr;
+  Line(event, "warning: " + NamePed(event.subject) + (gone ? " is gone" : " is dead") +
+                  " and cannot say " + event.text + variation);
+}
+
+void Recorder::OnObjectiveShown(const WorldEvent& event) {
+  const std::string text = StripMarkup(event.text);
+  std::string line = "objective shown: " + Quoted(text);
+  for (const KnownObjective& known : kObjectives) {
+    if (StripMarkup(known.text) != text) continue;
+    const HomesteadTrack* nearest = NearestTrack();
+    Reach(known.milestone, nearest != nullptr ? nearest->id : 0, event, &line);
+  }
+  Line(event, line);
+}
+
+void Recorder::OnObjectiveCleared(const WorldEvent& event) {
+  Line(event, "objective cleared: " + Quoted(StripMarkup(event.text)));
+}
+
+MapData Recorder::BuildMap(std::string title, std::string subtitle) const {
+  return sim::BuildMap(seen_, focus_, ToVec3(world_.PlayerPosition()), world_.nowUs(),
+                       std::move(title), std::move(subtitle));
 }
 
 }  // namespace sim

@@ -21,7 +21,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,8 +28,9 @@
 
 #include "platform/host.h"
 #include "platform/world.h"
+#include "sim/event_batch.h"
 #include "sim/milestone.h"
-#include "sim/places.h"
+#include "sim/observations.h"
 #include "sim/svg_map.h"
 
 namespace sim {
@@ -65,9 +65,10 @@ class Recorder {
   const std::vector<MilestoneRecord>& milestones() const { return milestones_; }
   int shotCount() const { return shots_; }
   int gotAwayCount() const { return gotAway_; }
-  std::size_t occupantCount() const { return occupants_.size(); }
+  std::size_t occupantCount() const { return seen_.occupants.size(); }
 
-  // The map of the focus homestead; call at the end of the run.
+  // The map of the focus homestead (see map_builder.h); call at the end of
+  // the run.
   MapData BuildMap(std::string title, std::string subtitle) const;
 
   // "HH:MM  m:ss.mmm  ": the prefix of every timeline line.
@@ -76,36 +77,6 @@ class Recorder {
   static std::string ClockHeader();
 
  private:
-  enum class State : uint8_t { kAvailable, kEncounter, kCoolingDown };
-
-  struct Occupant {
-    int32_t ped = 0;
-    int homestead = 0;
-    int set = 0;
-    int index = 0;
-    Vec3 spawn;
-    double heading = 0;
-    bool dead = false;
-    std::optional<Vec3> death;
-    bool fleeing = false;
-    bool gotAway = false;
-    bool deleted = false;
-    std::vector<Vec3> flight;
-  };
-
-  struct Track {
-    int id = 0;
-    State state = State::kAvailable;
-    int sets = 0;
-    std::vector<std::size_t> current;  // indices into occupants_
-    bool homeBlipSeen = false;
-    int32_t lootObject = 0;
-    std::optional<Vec3> lootPlaced;
-    bool attacked = false;          // the current set was sent to attack
-    std::optional<int> stateClock;  // game clock minute of the last state change
-    std::string_view stage;         // of the running encounter; empty when none
-  };
-
   // A RandomIntInRange(0, cases) call: a conversation's case, or one of the
   // approach's speaker draws that come just before it (the last one wins).
   struct Draw {
@@ -114,38 +85,51 @@ class Recorder {
     std::size_t eventIndex = 0;  // the world's events before it
   };
 
-  struct BlipInfo {
-    MapBlip map;
-    int homestead = 0;
-    int32_t entity = 0;  // 0 for a blip on coordinates
-  };
+  // One method per kind of world event; `index` is the event's place in the
+  // world's log.
+  void Handle(const platform::WorldEvent& event, std::size_t index);
+  void OnBlipAdded(const platform::WorldEvent& event, std::size_t index);
+  void OnBlipLabelled(const platform::WorldEvent& event);
+  void OnBlipRemoved(const platform::WorldEvent& event, std::size_t index);
+  void OnPedCreated(const platform::WorldEvent& event, std::size_t index);
+  void OnObjectCreated(const platform::WorldEvent& event);
+  void OnEntityDeleted(const platform::WorldEvent& event);
+  void OnPedKilled(const platform::WorldEvent& event);
+  void OnObjectTaken(const platform::WorldEvent& event);
+  void OnTaskGiven(const platform::WorldEvent& event, std::size_t index);
+  void OnTasksCleared(const platform::WorldEvent& event);
+  void OnWeapon(const platform::WorldEvent& event);
+  void OnSpeech(const platform::WorldEvent& event, std::size_t index);
+  void OnObjectiveShown(const platform::WorldEvent& event);
+  void OnObjectiveCleared(const platform::WorldEvent& event);
 
-  static std::string_view StateName(State state);
-  void Handle(const platform::WorldEvent& event, std::size_t batchIndex);
-  void Line(const platform::WorldEvent& event, const std::string& text);
+  // The robbery cycle of a homestead: available -> encounter running (its
+  // occupants or money stack appear) -> cooling down (torn down with the
+  // player gone past the teardown distance) -> available (home blip back).
+  void SetState(HomesteadTrack& track, HomesteadState state, const platform::WorldEvent& event);
+  void StartEncounter(HomesteadTrack& track, const platform::WorldEvent& event);
+  void CoolDownIfLeft(HomesteadTrack& track, const platform::WorldEvent& event);
+
+  // Records the milestone and appends its note to the event's `line`; the
+  // homestead's running encounter enters the milestone's stage.
   void Reach(Milestone milestone, int homestead, const platform::WorldEvent& event,
              std::string* line);
-  void SetState(Track& track, State state, const platform::WorldEvent& event);
-  void Sample();
-  void TellDraw(int clockMinute, int64_t timeUs, const Track* track, bool spoken);
-  const Track* NearestTrack() const;
 
-  Track* TrackNear(const platform::Vec3& at, double radius);
-  Track* TrackOf(int id);
-  Occupant* FindOccupant(int32_t ped);
-  const Occupant* FindOccupant(int32_t ped) const;
-  Track* LootOwner(int32_t object);
+  // One timeline line, after the clock header if it is the first.
+  void Stamped(int clockMinute, int64_t timeUs, const std::string& text);
+  void Line(const platform::WorldEvent& event, const std::string& text);
+  void Sample();
+  void TellDraw(int clockMinute, int64_t timeUs, const HomesteadTrack* track, bool spoken);
+
+  EventBatch Batch() const { return EventBatch(world_.events(), batchStart_); }
+  const HomesteadTrack* NearestTrack() const;
+  HomesteadTrack* TrackNear(const platform::Vec3& at, double radius);
+  HomesteadTrack* TrackOf(int id);
+  ObservedOccupant* FindOccupant(int32_t ped);
+  const ObservedOccupant* FindOccupant(int32_t ped) const;
+  HomesteadTrack* LootOwner(int32_t object);
   // " (style, sprite, scale, modifiers)" of a blip still on the map.
   std::string BlipDetails(int32_t blip) const;
-  // The label given to `blip` after the event at `batchIndex`, or "".
-  std::string Label(std::size_t batchIndex, int32_t blip) const;
-  // The first task given to `ped` after his creation in this batch.
-  std::optional<std::string> FirstTask(std::size_t batchIndex, int32_t ped) const;
-  // Whether the task event at `batchIndex` is the first since `ped` was
-  // created earlier in this batch.
-  bool IsFirstTask(std::size_t batchIndex, int32_t ped) const;
-  // Whether `entity` was deleted or taken earlier in this batch.
-  bool DeletedInBatch(std::size_t batchIndex, int32_t entity) const;
   double PlayerDistanceTo(int homestead) const;
 
   const platform::World& world_;
@@ -153,12 +137,8 @@ class Recorder {
   LineSink sink_;
   std::size_t nextEvent_ = 0;
   std::size_t batchStart_ = 0;
-  std::vector<Track> tracks_;
-  std::vector<Occupant> occupants_;
-  std::map<int32_t, BlipInfo> blips_;
+  Observations seen_;
   std::vector<MilestoneRecord> milestones_;
-  std::vector<Vec3> playerPath_;
-  std::vector<int64_t> playerPathUs_;
   std::optional<Draw> draw_;
   bool headerSaid_ = false;
   int64_t lastSampleUs_ = -1;
