@@ -589,18 +589,18 @@ void Recorder::OnTaskGiven(const WorldEvent& event, std::size_t index) {
   std::string line = NamePed(ped) + ": ";
   HomesteadTrack* track = occupant != nullptr ? TrackOf(occupant->homestead) : nullptr;
   const TaskWording* wording = FindTaskWording(event.text);
-  std::optional<Milestone> reached;
   if (wording == nullptr) {
     line += "starts scenario " + Quoted(event.text);
   } else {
     line += wording->words;
     if (wording->namesTarget && event.other != 0) line += " " + NamePed(event.other);
-    reached = wording->milestone;
   }
+  const Milestone* reached =
+      wording != nullptr && wording->milestone ? &*wording->milestone : nullptr;
   // The attack is reached once per set of occupants, by the first sent.
-  if (reached == Milestone::kAttack) {
+  if (reached != nullptr && *reached == Milestone::kAttack) {
     if (track == nullptr || track->attacked) {
-      reached.reset();
+      reached = nullptr;
     } else {
       track->attacked = true;
     }
@@ -610,7 +610,7 @@ void Recorder::OnTaskGiven(const WorldEvent& event, std::size_t index) {
     occupant->flight.push_back(ToVec3(event.position));
   }
   if (occupant != nullptr && occupant->dead) line += kDeadWarning;
-  if (reached && track != nullptr) Reach(*reached, track->id, event, &line);
+  if (reached != nullptr && track != nullptr) Reach(*reached, track->id, event, &line);
   Line(event, line);
 }
 
