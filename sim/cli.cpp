@@ -7,6 +7,8 @@
 
 #include "sim/milestone.h"
 #include "sim/places.h"
+#include "sim/runner.h"
+#include "sim/scenario.h"
 
 #ifndef HOMESTEAD_VERSION
 #define HOMESTEAD_VERSION "unknown"
@@ -22,7 +24,7 @@ struct OptionInfo {
   Takes takes;
 };
 
-constexpr std::array<OptionInfo, 14> kOptions = {{
+constexpr std::array<OptionInfo, 15> kOptions = {{
     {"--help", Takes::kNothing},
     {"-h", Takes::kNothing},
     {"--version", Takes::kNothing},
@@ -37,6 +39,7 @@ constexpr std::array<OptionInfo, 14> kOptions = {{
     {"--trace-filter", Takes::kValue},
     {"--map", Takes::kValue},
     {"--plugin", Takes::kValue},
+    {"--budget", Takes::kValue},
 }};
 
 constexpr std::string_view kHelpHead = R"(Usage: homestead-sim [options]
@@ -64,12 +67,19 @@ Options:
                     extension is refused)
   --plugin PATH     the plug-in library to load (default: the
                     libhomestead_robbery.so found next to this program)
+  --budget DURATION
+                    the simulated time the run may take (default and most:
+                    48h); a run that has not played every action by then
+                    fails, naming the action it was in
   --quiet           print only the closing summary line
   --realtime        play at the speed of the wall clock instead of as fast
-                    as possible; on a terminal, standard error shows the
-                    simulated time and frame as it goes
+                    as possible
   -h, --help        show this text
   -V, --version     show the version
+
+On a terminal, standard error shows the game clock, simulated time, frame
+and action as a run goes: from the start with --realtime, else once the run
+has taken a second.
 
 Output files are written by every run that plays, passed or failed, and
 always complete; a usage or input error (exit status 2) leaves them
@@ -100,7 +110,8 @@ Scenario files (full description in sim/SCENARIOS.md):
     suppress on|off            expect MILESTONE     expect no MILESTONE
   POSITION: x y z (or x, y, z) | homestead N | loot of homestead N
             | DISTANCE COMPASS of homestead N  (e.g. 150m south of homestead 1)
-  DURATION: 500ms, 2s, 3min, 6h   DISTANCE: 18m   SPEED: 4m/s (default 4m/s)
+  DURATION: 500ms, 2s, 3min, 6h (0 to 48h)   DISTANCE: 18m (0 to 100000m)
+  SPEED: 4m/s (0.1 to 100m/s, default 4m/s)   x y z: -100000 to 100000 each
 )";
 
 // A map path may have no extension (a device or a pipe) but no other one
@@ -184,6 +195,14 @@ std::variant<Options, UsageError> ParseCommandLine(std::span<const char* const> 
       options.mapPath = std::string(value);
     } else if (arg == "--plugin") {
       options.pluginPath = std::string(value);
+    } else if (arg == "--budget") {
+      std::string error;
+      const std::optional<int64_t> budget = ParseDuration(value, &error);
+      if (budget && *budget == 0) error = "expected a duration above 0";
+      if (!budget || *budget == 0) {
+        return UsageError{Usage("invalid --budget '" + std::string(value) + "': " + error)};
+      }
+      options.budgetMs = *budget;
     }
   }
   if (scenarioGiven && !options.file.empty()) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <variant>
 
+#include "sim/runner.h"
 #include "sim/trace.h"
 
 namespace sim {
@@ -29,6 +30,7 @@ struct Options {
   std::string pluginPath;                   // --plugin PATH; empty: found next to us
   bool quiet = false;                       // --quiet: summary line only
   bool realtime = false;                    // --realtime: pace frames to the wall clock
+  int64_t budgetMs = kDefaultBudgetMs;      // --budget DURATION: simulated time allowed
 };
 
 struct UsageError {

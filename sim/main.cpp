@@ -1,5 +1,6 @@
 // homestead-sim: plays a robbery scenario with the real plug-in in a
 // simulated world and tells what happened. See --help.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -172,16 +173,28 @@ int main(int argc, char** argv) {
   run.realtime = options.realtime;
   run.trace = trace.get();
   run.traceFilter = options.traceFilter;
+  run.budgetMs = options.budgetMs;
   // Played in real time, each line should show as it happens, and a
   // terminal shows how far the run is on a line of its own, rewritten in
-  // place on standard error and erased before each timeline line.
+  // place on standard error and erased before each timeline line: from the
+  // start in real time, else once the run has taken a second of wall time,
+  // ten times a second. The progress line goes to the terminal only, so
+  // nothing that depends on the wall clock reaches an output.
   bool progressShown = false;
   auto eraseProgress = [&progressShown] {
     if (progressShown) std::fputs("\r\x1b[K", stderr);
     progressShown = false;
   };
-  if (options.realtime && sim::IsTerminal(stderr)) {
-    run.progress = [&progressShown](const std::string& status) {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point nextProgress =
+      Clock::now() + (options.realtime ? Clock::duration::zero() : std::chrono::seconds(1));
+  if (sim::IsTerminal(stderr)) {
+    const Clock::duration every =
+        options.realtime ? Clock::duration::zero() : std::chrono::milliseconds(100);
+    run.progress = [&progressShown, &nextProgress, every](const std::string& status) {
+      const Clock::time_point now = Clock::now();
+      if (now < nextProgress) return;
+      nextProgress = now + every;
       std::fprintf(stderr, "\r%s\x1b[K", status.c_str());
       progressShown = true;
     };

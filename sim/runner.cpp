@@ -49,6 +49,8 @@ class ActionPlayer {
 
   bool done() const { return next_ >= scenario_.actions.size() || failed(); }
   bool failed() const { return !failure_.empty(); }
+  // Fails the action under way (the run is not done) for `why`.
+  void Stop(const std::string& why) { Fail(scenario_.actions[next_], why); }
   const std::string& failure() const { return failure_; }
   std::size_t actionsDone() const { return next_; }
 
@@ -306,6 +308,11 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   while (!player.done() && session.open()) {
     session.RunFrames(1, [&player](platform::Session&) { player.Step(); });
     recorder.Observe();
+    // In milliseconds, so that no budget a caller gives can overflow.
+    if (!player.done() && world.nowUs() / 1000 >= options.budgetMs) {
+      player.Stop("the run has spent its budget of " + FormatScenarioDuration(options.budgetMs) +
+                  " of simulated time");
+    }
     if (trace) trace->Milestones(recorder.milestones());
     // Host errors are the plug-in's mistakes (unknown operation, wrong
     // arguments); each is told as it happens and fails the run.

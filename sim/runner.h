@@ -26,6 +26,9 @@ inline constexpr int kFramesPerSecond = 60;
 // The game clock runs 30 times as fast as simulated time: one game minute
 // per two simulated seconds.
 inline constexpr double kClockRate = 30.0;
+// Simulated time a run may take unless told otherwise: any one action fits
+// in it, and a ride at a crawl or to a far point ends by it.
+inline constexpr int64_t kDefaultBudgetMs = kMaxDurationMs;
 
 struct RunOptions {
   std::string pluginPath;
@@ -33,6 +36,9 @@ struct RunOptions {
   bool realtime = false;
   OutputFile* trace = nullptr;  // every host call, one JSON line each
   TraceFilter traceFilter;      // the calls the trace keeps
+  // Simulated time the run may take; a run that has not played every
+  // action by then ends as failed, naming the action it was in.
+  int64_t budgetMs = kDefaultBudgetMs;
   // When set, told ten times per simulated second where the run stands:
   // "game clock 14:03, 0:12.300 simulated, frame 738, action 3 of 12".
   std::function<void(const std::string& status)> progress;

@@ -177,13 +177,27 @@ std::size_t NumberPrefix(std::string_view text) {
   return i > digitsFrom ? i : 0;
 }
 
-std::optional<double> ToDouble(std::string_view text) {
+enum class NumberRead : uint8_t { kNumber, kNotANumber, kOutOfRange };
+
+// Reads all of `text` as a number. One too large (or too small) for a double,
+// whatever its digits, is out of range rather than infinite, so that a range
+// check decides about it and nothing is computed with it.
+NumberRead ToDouble(std::string_view text, double* out) {
   double value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
-    return std::nullopt;
+  if (end != text.data() + text.size() || ec == std::errc::invalid_argument || std::isnan(value)) {
+    return NumberRead::kNotANumber;
   }
-  return value;
+  if (ec == std::errc::result_out_of_range || std::isinf(value)) return NumberRead::kOutOfRange;
+  *out = value;
+  return NumberRead::kNumber;
+}
+
+// "0", "100000", "0.1": a limit as the messages give it.
+std::string LimitText(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%g", value);
+  return buffer;
 }
 
 std::string UnitList(std::span<const Unit> units) {
@@ -294,24 +308,37 @@ class LineParser {
 
   bool Coordinate(double* out) {
     if (AtEnd()) return FailHere("", "a coordinate in metres");
-    const std::optional<double> value = ToDouble(Peek().text);
-    if (!value) return Fail(Peek(), "invalid coordinate", "a number such as 2610.5");
-    *out = *value;
+    const std::string range = "a coordinate from -" + LimitText(kMaxCoordinate) + " to " +
+                              LimitText(kMaxCoordinate) + " m";
+    double value = 0;
+    switch (ToDouble(Peek().text, &value)) {
+      case NumberRead::kNotANumber:
+        return Fail(Peek(), "invalid coordinate", "a number such as 2610.5");
+      case NumberRead::kOutOfRange:
+        return Fail(Peek(), "coordinate out of range", range);
+      case NumberRead::kNumber:
+        break;
+    }
+    if (value < -kMaxCoordinate || value > kMaxCoordinate) {
+      return Fail(Peek(), "coordinate out of range", range);
+    }
+    *out = value;
     ++next_;
     return true;
   }
 
   // A number with a unit from `units`, written together ("2s") or apart
   // ("2 s"); with `compound`, several pairs in one token add up ("1h30min").
-  // The result is scaled to the units' base and must not be below `min`, nor
-  // equal to it when `exclusive`. A unit spelt as in `aliases` ("hours") or
-  // close to a real one gets the real one suggested.
+  // The result is scaled to the units' base and must lie within `min` and
+  // `max`, which `range` says in words. Each number is checked against the
+  // limit before it is scaled and the sum after each addition, so that
+  // neither can grow past twice the limit. A unit spelt as in `aliases`
+  // ("hours") or close to a real one gets the real one suggested.
   bool Quantity(std::span<const Unit> units, std::span<const UnitAlias> aliases,
                 std::string_view noun, std::string_view example, bool compound, double min,
-                bool exclusive, double* out) {
+                double max, const std::string& range, double* out) {
     const std::string kind(noun);
     const std::string expected = "a " + kind + " such as " + std::string(example);
-    const std::string range = "a " + kind + (exclusive ? " above 0" : " of at least 0");
     const std::string unitsExpected = "a unit: " + UnitList(units);
     if (AtEnd()) return FailHere("", expected);
     const Token& token = Take();
@@ -324,9 +351,10 @@ class LineParser {
         return Fail(token, first ? "not a number" : "unknown unit",
                     first ? expected : unitsExpected);
       }
-      const std::optional<double> number = ToDouble(rest.substr(0, numberLength));
-      if (!number) return Fail(token, "not a number", expected);
-      if (*number < 0) {
+      double number = 0;
+      const NumberRead read = ToDouble(rest.substr(0, numberLength), &number);
+      if (read == NumberRead::kNotANumber) return Fail(token, "not a number", expected);
+      if (read == NumberRead::kOutOfRange || number < 0) {
         return Fail(token, kind + " out of range", range);
       }
       rest.remove_prefix(numberLength);
@@ -356,12 +384,12 @@ class LineParser {
         return Fail(token, "unknown unit", unitsExpected,
                     unit == nullptr ? UnitHint(unitText, units, aliases) : "");
       }
-      total += *number * unit->factor;
+      if (number > max / unit->factor) return Fail(token, kind + " out of range", range);
+      total += number * unit->factor;
+      if (total > max) return Fail(token, kind + " out of range", range);
       first = false;
     }
-    if (total < min || (exclusive && total == min)) {
-      return Fail(token, kind + " out of range", range);
-    }
+    if (total < min) return Fail(token, kind + " out of range", range);
     *out = total;
     return true;
   }
@@ -369,17 +397,21 @@ class LineParser {
   bool Duration(int64_t* out) {
     double ms = 0;
     if (!Quantity(kDurationUnits, kDurationAliases, "duration", "500ms, 2s, 3min or 6h", true, 0.0,
-                  false, &ms)) {
+                  static_cast<double>(kMaxDurationMs),
+                  "a duration from 0 to " + FormatScenarioDuration(kMaxDurationMs), &ms)) {
       return false;
     }
-    *out = std::llround(ms);
+    *out = std::llround(ms);  // at most kMaxDurationMs: no overflow
     return true;
   }
   bool DistanceValue(double* out) {
-    return Quantity(kDistanceUnits, kDistanceAliases, "distance", "18m", false, 0.0, false, out);
+    return Quantity(kDistanceUnits, kDistanceAliases, "distance", "18m", false, 0.0, kMaxDistance,
+                    "a distance from 0 to " + LimitText(kMaxDistance) + " m", out);
   }
   bool Speed(double* out) {
-    return Quantity(kSpeedUnits, kSpeedAliases, "speed", "4m/s", false, 0.0, true, out);
+    return Quantity(kSpeedUnits, kSpeedAliases, "speed", "4m/s", false, kMinSpeed, kMaxSpeed,
+                    "a speed from " + LimitText(kMinSpeed) + " to " + LimitText(kMaxSpeed) + " m/s",
+                    out);
   }
 
   bool Clock(int* minutes) {
@@ -736,6 +768,39 @@ std::string FormatClock(int minutes) {
   char buffer[8];
   std::snprintf(buffer, sizeof buffer, "%02d:%02d", (minutes / 60) % 24, minutes % 60);
   return buffer;
+}
+
+std::string FormatScenarioDuration(int64_t ms) {
+  struct Part {
+    int64_t ms;
+    const char* unit;
+  };
+  static constexpr std::array<Part, 4> kParts = {
+      {{3600000, "h"}, {60000, "min"}, {1000, "s"}, {1, "ms"}}};
+  if (ms <= 0) return "0s";
+  std::string text;
+  for (const Part& part : kParts) {
+    if (ms >= part.ms) text += std::to_string(ms / part.ms) + part.unit;
+    ms %= part.ms;
+  }
+  return text;
+}
+
+std::optional<int64_t> ParseDuration(std::string_view text, std::string* error) {
+  std::vector<Token> tokens = Tokenize(text);
+  ParseError failure;
+  if (tokens.empty()) {
+    *error = "expected a duration such as 2s";
+    return std::nullopt;
+  }
+  LineParser p(std::move(tokens), &failure);
+  int64_t ms = 0;
+  if (!p.Duration(&ms) || !p.End()) {
+    *error = failure.what + " near '" + failure.near + "'; expected " + failure.expected +
+             (failure.hint.empty() ? "" : "; " + failure.hint);
+    return std::nullopt;
+  }
+  return ms;
 }
 
 ParseResult ParseScenario(std::string_view text, std::string_view file,

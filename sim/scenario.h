@@ -66,7 +66,8 @@ struct Action {
   int homestead = 0;                          // rides towards/away, shots, money
   double distance = 0;                        // kRideTowards, kRideAway: metres from the centre
   double speed = 0;                           // rides: metres per second
-  int64_t durationMs = 0;                     // kWait, kWaitFor (limit), kAdvanceClock
+  int64_t durationMs = 0;                     // kWait, kWaitFor (limit), kAdvanceClock; at
+                                              // most kMaxDurationMs
   int occupant = 0;                           // kShootOccupant
   int clockMinutes = 0;                       // kSetClock: minutes since midnight
   bool on = false;                            // kSuppress
@@ -88,6 +89,16 @@ struct Scenario {
 inline constexpr double kDefaultRideSpeed = 4.0;        // m/s, a trot
 inline constexpr double kDefaultStartDistance = 150.0;  // m south of the homestead
 inline constexpr int64_t kDefaultWaitForLimitMs = 10 * 60 * 1000;
+
+// Every number a scenario gives is checked against these limits where it is
+// read, so that nothing computed from it can overflow and no single action
+// can run for days: durations (waits, `up to` limits, clock moves), distances
+// (from a homestead's centre), speeds, and each coordinate of a point.
+inline constexpr int64_t kMaxDurationMs = int64_t{48} * 60 * 60 * 1000;
+inline constexpr double kMaxDistance = 100000.0;    // m
+inline constexpr double kMaxCoordinate = 100000.0;  // m, either way from 0
+inline constexpr double kMinSpeed = 0.1;            // m/s
+inline constexpr double kMaxSpeed = 100.0;          // m/s
 
 struct ParseError {
   std::string file;
@@ -117,6 +128,16 @@ std::optional<std::string> ReadScenarioFile(const std::string& path, std::string
 
 // Formats minutes since midnight as "HH:MM".
 std::string FormatClock(int minutes);
+
+// Reads a duration in scenario syntax ("90min", "1h30min"), within the
+// limits of a duration in a scenario, as milliseconds; nothing, with
+// `*error` saying what is wrong ("duration out of range near '49h'; expected
+// a duration from 0 to 48h"), when it is not one.
+std::optional<int64_t> ParseDuration(std::string_view text, std::string* error);
+
+// Milliseconds in scenario syntax, largest units first: "48h", "1h30min",
+// "2s500ms", "0s".
+std::string FormatScenarioDuration(int64_t ms);
 
 }  // namespace sim
 

@@ -14,8 +14,9 @@ std::variant<Options, UsageError> Parse(const std::vector<const char*>& args) {
 }
 
 TEST(CommandLineTest, ReadsEveryOptionInBothSpellings) {
-  const auto parsed = Parse({"--scenario", "midnight", "--seed=7", "--trace", "t.jsonl",
-                             "--map=m.svg", "--quiet", "--realtime", "--plugin", "p.so"});
+  const auto parsed =
+      Parse({"--scenario", "midnight", "--seed=7", "--trace", "t.jsonl", "--map=m.svg", "--quiet",
+             "--realtime", "--plugin", "p.so", "--budget", "1h30min"});
   ASSERT_TRUE(std::holds_alternative<Options>(parsed)) << std::get<UsageError>(parsed).message;
   const Options& o = std::get<Options>(parsed);
   EXPECT_EQ(o.command, Options::Command::kRun);
@@ -26,6 +27,7 @@ TEST(CommandLineTest, ReadsEveryOptionInBothSpellings) {
   EXPECT_EQ(o.pluginPath, "p.so");
   EXPECT_TRUE(o.quiet);
   EXPECT_TRUE(o.realtime);
+  EXPECT_EQ(o.budgetMs, 90 * 60 * 1000);
 }
 
 TEST(CommandLineTest, WithoutArgumentsPlaysTheDefaultScenario) {
@@ -33,6 +35,7 @@ TEST(CommandLineTest, WithoutArgumentsPlaysTheDefaultScenario) {
   EXPECT_EQ(o.command, Options::Command::kRun);
   EXPECT_EQ(o.scenario, "robbery");
   EXPECT_FALSE(o.seed.has_value());
+  EXPECT_EQ(o.budgetMs, 48 * 60 * 60 * 1000);
 }
 
 TEST(CommandLineTest, HelpWinsOverVersionAndList) {
@@ -60,6 +63,13 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong) {
       {{"--scenario", "robbery", "--file", "x.scn"},
        "--scenario and --file exclude each other (try --help)"},
       {{"--trace", "out", "--map", "out"}, "--trace and --map name the same file (try --help)"},
+      {{"--budget", "49h"},
+       "invalid --budget '49h': duration out of range near '49h'; expected a duration from 0 to "
+       "48h (try --help)"},
+      {{"--budget=0s"}, "invalid --budget '0s': expected a duration above 0 (try --help)"},
+      {{"--budget", "5"},
+       "invalid --budget '5': duration without a unit near '5'; expected a unit: ms, s, min or h "
+       "(try --help)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);

@@ -132,8 +132,17 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
   struct Case {
     std::string text;
     std::string failure;
+    int64_t budgetMs = kDefaultBudgetMs;
   };
   const Case cases[] = {
+      // The budget ends a wait, and a ride at a crawl, in the action under way.
+      {"wait 1s\nwait 10s\n",
+       "line 2 (wait 10s): the run has spent its budget of 2s500ms of simulated time", 2500},
+      {"ride to 150m north of homestead 1 at 0.1m/s\n",
+       "line 1 (ride to 150m north of homestead 1 at 0.1m/s): the run has spent its budget of 3s "
+       "of simulated time",
+       3000},
+      {"wait 2s\n", "", 3000},
       {"wait for outcome up to 5s\n",
        "line 1 (wait for outcome up to 5s): outcome did not happen within 0:05.000"},
       {"wait 1s\nexpect no startup\n", "line 2 (expect no startup): startup has happened"},
@@ -160,6 +169,7 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
     ASSERT_TRUE(std::holds_alternative<Scenario>(parsed));
     RunOptions options;
     options.pluginPath = HOMESTEAD_PLUGIN_PATH;
+    options.budgetMs = c.budgetMs;
     std::vector<std::string> timeline;
     const RunReport report =
         RunScenario(std::get<Scenario>(parsed), options,

@@ -52,7 +52,7 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
       {"ride towards homestead 3 to 20m\n",
        "bad.scn:1:24: error: unknown homestead near '3'; expected a homestead id: 1 or 7"},
       {"ride to homestead 1 at 0m/s\n",
-       "bad.scn:1:24: error: speed out of range near '0m/s'; expected a speed above 0"},
+       "bad.scn:1:24: error: speed out of range near '0m/s'; expected a speed from 0.1 to 100 m/s"},
       {"ride towards homestead 1 18m\n",
        "bad.scn:1:26: error: unexpected word near '18m'; expected 'to'"},
       {"ride to 2600 1690\n",
@@ -81,7 +81,48 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
       {"suppress maybe\n",
        "bad.scn:1:10: error: unknown switch near 'maybe'; expected 'on' or 'off'"},
       {"wait -2s\n",
-       "bad.scn:1:6: error: duration out of range near '-2s'; expected a duration of at least 0"},
+       "bad.scn:1:6: error: duration out of range near '-2s'; expected a duration from 0 to 48h"},
+      // Every number within its limits, however many digits it has; nothing
+      // is computed with one outside them.
+      {"wait 9999999999h\n",
+       "bad.scn:1:6: error: duration out of range near '9999999999h'; expected a duration from 0 "
+       "to 48h"},
+      {"wait for attack up to 9999999999h\n",
+       "bad.scn:1:23: error: duration out of range near '9999999999h'; expected a duration from "
+       "0 to 48h"},
+      {"wait for attack up to 12345678901234567890123ms\n",
+       "bad.scn:1:23: error: duration out of range near '12345678901234567890123ms'; expected a "
+       "duration from 0 to 48h"},
+      {"wait 1000h\n",
+       "bad.scn:1:6: error: duration out of range near '1000h'; expected a duration from 0 to "
+       "48h"},
+      {"wait 47h61min\n",
+       "bad.scn:1:6: error: duration out of range near '47h61min'; expected a duration from 0 to "
+       "48h"},
+      {"advance clock 49h\n",
+       "bad.scn:1:15: error: duration out of range near '49h'; expected a duration from 0 to 48h"},
+      {"ride to homestead 1 at 0.05m/s\n",
+       "bad.scn:1:24: error: speed out of range near '0.05m/s'; expected a speed from 0.1 to 100 "
+       "m/s"},
+      {"ride towards homestead 1 to 20m at 101 m/s\n",
+       "bad.scn:1:36: error: speed out of range near '101'; expected a speed from 0.1 to 100 m/s"},
+      {"ride away from homestead 1 to 100000.5m\n",
+       "bad.scn:1:31: error: distance out of range near '100000.5m'; expected a distance from 0 "
+       "to 100000 m"},
+      {"start at 250000m north of homestead 1\n",
+       "bad.scn:1:10: error: distance out of range near '250000m'; expected a distance from 0 to "
+       "100000 m"},
+      {"ride to 2600 -100001 115\n",
+       "bad.scn:1:14: error: coordinate out of range near '-100001'; expected a coordinate from "
+       "-100000 to 100000 m"},
+      {"ride to 0 1e999 0\n",
+       "bad.scn:1:11: error: coordinate out of range near '1e999'; expected a coordinate from "
+       "-100000 to 100000 m"},
+      {"ride to 0 nan 0\n",
+       "bad.scn:1:11: error: invalid coordinate near 'nan'; expected a number such as 2610.5"},
+      {"shoot occupant 99999999999999999999\n",
+       "bad.scn:1:16: error: invalid occupant index near '99999999999999999999'; expected "
+       "occupant index from 0 to 99"},
       // Near misses get the word they were probably meant to be.
       {"\xEF\xBB\xBFWait 2s\n",
        "bad.scn:1:1: error: unknown action near 'Wait'; expected a setting (name, about, seed, "
@@ -141,6 +182,10 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(ParseFailure(c.text), c.message);
   }
+  // A duration of 300 digits, the one in the report.
+  EXPECT_EQ(ParseFailure("wait " + std::string(300, '9') + "s\n"),
+            "bad.scn:1:6: error: duration out of range near '" + std::string(300, '9') +
+                "s'; expected a duration from 0 to 48h");
 }
 
 TEST(ScenarioParserTest, ReadsSettingsActionsUnitsAndDefaults) {
@@ -163,7 +208,9 @@ TEST(ScenarioParserTest, ReadsSettingsActionsUnitsAndDefaults) {
       "ride away from homestead 7 to 130m\n"
       "expect no got-away\n"
       "ride to 2626.33, 1545.28, 115.69   # as the timeline prints positions\n"
-      "ride to (2626.33,1545.28, -1.5) at 2m/s\n");
+      "ride to (2626.33,1545.28, -1.5) at 2m/s\n"
+      "wait 47h60min   # the limits themselves\n"
+      "ride to -100000 100000 0 at 0.1m/s\n");
   EXPECT_EQ(s.name, "test-ride");
   EXPECT_EQ(s.about, "a test ride,");
   EXPECT_EQ(s.seed, 42u);
@@ -175,7 +222,7 @@ TEST(ScenarioParserTest, ReadsSettingsActionsUnitsAndDefaults) {
   EXPECT_NEAR(start.y - centre.y, 120 / std::sqrt(2.0), 1e-9);
   EXPECT_EQ(start.z, centre.z);
 
-  ASSERT_EQ(s.actions.size(), 12u);
+  ASSERT_EQ(s.actions.size(), 14u);
   const Action& ride = s.actions[0];
   EXPECT_EQ(ride.line, 8);
   EXPECT_EQ(ride.text, "ride to loot of homestead 7 at 1.5 m/s");
@@ -204,6 +251,9 @@ TEST(ScenarioParserTest, ReadsSettingsActionsUnitsAndDefaults) {
   EXPECT_EQ(s.actions[10].target.point.z, 115.69);
   EXPECT_EQ(s.actions[11].target.point.z, -1.5);
   EXPECT_EQ(s.actions[11].speed, 2.0);
+  EXPECT_EQ(s.actions[12].durationMs, kMaxDurationMs);
+  EXPECT_EQ(s.actions[13].target.point.x, -kMaxCoordinate);
+  EXPECT_EQ(s.actions[13].speed, kMinSpeed);
 }
 
 TEST(ScenarioFileTest, AFileThatCannotBeReadSaysWhy) {
