@@ -86,8 +86,11 @@ always complete; a usage or input error (exit status 2) leaves them
 untouched. A regular file is written beside its destination and renamed
 into place, so it is never seen half-written; a symbolic link is followed
 and stays a link; a pipe or a device (/dev/stdout, >(jq .)) is written in
-place. On a terminal, errors and FAILED show in colour unless NO_COLOR is
-set.
+place. A temporary file is removed when the run is interrupted (SIGINT,
+SIGTERM, SIGHUP), which then ends with exit status 128 + the signal's
+number (130 for Ctrl-C). An output that is the scenario file, or two
+outputs that are one file however they are spelt, are a usage error. On a
+terminal, errors and FAILED show in colour unless NO_COLOR is set.
 
 Exit status: 0 the run succeeded and every expectation held; 1 the run
 failed (an expectation did not hold, a wait timed out, an action was

@@ -9,12 +9,14 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include "platform/console.h"
 #include "sim/builtin.h"
 #include "sim/cli.h"
+#include "sim/interrupt.h"
 #include "sim/output_file.h"
 #include "sim/runner.h"
 #include "sim/scenario.h"
@@ -110,6 +112,25 @@ std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
   return std::get<sim::Scenario>(std::move(parsed));
 }
 
+// An output that would replace the scenario file, or two that would replace
+// one file, however spelt: the message for the usage error, else empty.
+std::string ClashingOutputs(const sim::Options& options) {
+  const std::pair<const char*, const std::string*> outputs[] = {{"--trace", &options.tracePath},
+                                                                {"--map", &options.mapPath}};
+  for (const auto& [option, path] : outputs) {
+    if (!path->empty() && !options.file.empty() && sim::SameFile(*path, options.file)) {
+      return std::string(option) + " '" + *path + "' is the scenario file '" + options.file +
+             "' (try --help)";
+    }
+  }
+  if (!options.tracePath.empty() && !options.mapPath.empty() &&
+      sim::SameFile(options.tracePath, options.mapPath)) {
+    return "--trace '" + options.tracePath + "' and --map '" + options.mapPath +
+           "' name the same file (try --help)";
+  }
+  return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +156,9 @@ int main(int argc, char** argv) {
 
   const std::optional<sim::Scenario> scenario = LoadScenario(options);
   if (!scenario) return kExitUsage;
+  if (const std::string clash = ClashingOutputs(options); !clash.empty()) {
+    return Error(clash, kExitUsage);
+  }
 
   std::string pluginPath = options.pluginPath;
   if (pluginPath.empty()) {
@@ -148,6 +172,8 @@ int main(int argc, char** argv) {
     }
   }
 
+  // Before the first temporary file exists.
+  sim::RemoveTemporariesOnInterrupt();
   std::string error;
   std::unique_ptr<sim::OutputFile> trace;
   std::unique_ptr<sim::OutputFile> map;

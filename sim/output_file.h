@@ -6,7 +6,9 @@
 // flushes, closes and renames it over the destination. A file destroyed
 // without Commit removes its temporary file and leaves the destination as it
 // was. A symbolic link is followed: its final target is replaced, and the
-// link stays a link.
+// link stays a link. A file replaced keeps its permissions. While it exists,
+// the temporary file is registered for removal on an interruption
+// (sim/interrupt.h).
 //
 // Anything else is written in place, as a shell redirection would: "-", and
 // a path to the file or pipe that is the program's own standard output or
@@ -71,7 +73,15 @@ class OutputFile {
   bool finished_ = false;
   bool failed_ = false;
   int writeErrno_ = 0;
+  int tempSlot_ = -1;  // kReplace: the temporary file's place in sim/interrupt.h's registry
 };
+
+// True when `a` and `b` would replace one regular file, however they are
+// spelt ("./a" and "a", a symbolic link and its target): both name the same
+// existing regular file, or neither exists and both name one name in one
+// directory. Never for "-", devices or pipes, which take any number of
+// writers.
+bool SameFile(const std::string& a, const std::string& b);
 
 }  // namespace sim
 

@@ -42,18 +42,28 @@ class OutputFileTest : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST_F(OutputFileTest, CommitReplacesTheDestinationAndLeavesNoTemporaryFile) {
-  const fs::path path = dir_ / "map.svg";
-  WriteText(path, "old");
-  std::string error;
-  auto file = OutputFile::Open(path.string(), &error);
-  ASSERT_NE(file, nullptr) << error;
-  file->Write("new ");
-  file->Write("content");
-  EXPECT_EQ(ReadText(path), "old");  // nothing shows before the commit
-  ASSERT_TRUE(file->Commit(&error)) << error;
-  EXPECT_EQ(ReadText(path), "new content");
-  EXPECT_EQ(FilesInDir(), 1u);
+TEST_F(OutputFileTest, CommitReplacesTheDestinationKeepsItsModeAndLeavesNoTemporaryFile) {
+  // A name too long to take ".tmp.XXXXXX" within the 255 bytes a name may
+  // have still works.
+  for (const std::string& name : {std::string("map.svg"), std::string(251, 'n') + ".svg"}) {
+    SCOPED_TRACE(name.size());
+    const fs::path path = dir_ / name;
+    WriteText(path, "old");
+    constexpr fs::perms kMode = fs::perms::owner_read | fs::perms::owner_write |
+                                fs::perms::group_read;  // 0640, not what umask gives
+    fs::permissions(path, kMode);
+    std::string error;
+    auto file = OutputFile::Open(path.string(), &error);
+    ASSERT_NE(file, nullptr) << error;
+    file->Write("new ");
+    file->Write("content");
+    EXPECT_EQ(ReadText(path), "old");  // nothing shows before the commit
+    ASSERT_TRUE(file->Commit(&error)) << error;
+    EXPECT_EQ(ReadText(path), "new content");
+    EXPECT_EQ(fs::status(path).permissions(), kMode);
+    EXPECT_EQ(FilesInDir(), 1u);
+    fs::remove(path);
+  }
 }
 
 TEST_F(OutputFileTest, AFileNeverCommittedLeavesTheDestinationAsItWas) {

@@ -2,6 +2,8 @@
 // library, and the homestead-sim program itself for its output files.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <tinyxml2.h>
 #include <unistd.h>
@@ -287,6 +289,100 @@ TEST_F(ProgramTest, InputErrorsAreExitStatusTwoAndWriteNothing) {
               (unreadable ? "homestead-sim: cannot read scenario file '" : "") + path + c.err);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(Files(), (std::vector<std::string>{"bad.scn", "empty.scn", "folder.scn"}));
+  }
+}
+
+TEST_F(ProgramTest, AnOutputThatIsTheScenarioOrTheOtherOutputIsAnInputError) {
+  Write(dir_ / "s.scn", "wait 1s\n");
+  fs::create_symlink("s.scn", dir_ / "link.scn");
+  fs::create_directory(dir_ / "sub");
+  const std::string d = dir_.string();
+  struct Case {
+    std::string args;
+    std::string err;  // the whole message
+  };
+  const Case cases[] = {
+      {"--file " + d + "/s.scn --trace " + d + "/./s.scn", "homestead-sim: --trace '" + d +
+                                                               "/./s.scn' is the scenario file '" +
+                                                               d + "/s.scn' (try --help)\n"},
+      {"--file " + d + "/link.scn --trace " + d + "/sub/../s.scn",
+       "homestead-sim: --trace '" + d + "/sub/../s.scn' is the scenario file '" + d +
+           "/link.scn' (try --help)\n"},
+      {"--file " + d + "/s.scn --trace " + d + "/link.scn",
+       "homestead-sim: --trace '" + d + "/link.scn' is the scenario file '" + d +
+           "/s.scn' (try --help)\n"},
+      // Neither exists yet.
+      {"--file " + d + "/s.scn --map " + d + "/./a.svg --trace " + d + "/a.svg",
+       "homestead-sim: --trace '" + d + "/a.svg' and --map '" + d +
+           "/./a.svg' name the same file (try --help)\n"},
+      {"--map " + d + "/sub/../b.svg --trace " + d + "/b.svg",
+       "homestead-sim: --trace '" + d + "/b.svg' and --map '" + d +
+           "/sub/../b.svg' name the same file (try --help)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Result result = Run(c.args);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(Read(dir_ / "s.scn"), "wait 1s\n");
+    EXPECT_EQ(Files(), (std::vector<std::string>{"link.scn", "s.scn", "sub"}));
+  }
+}
+
+TEST_F(ProgramTest, AnInterruptedRunRemovesItsTemporaryFilesAndSaysSo) {
+  Write(dir_ / "long.scn", "wait 1min\n");
+  const fs::path trace = dir_ / "t.jsonl";
+  const fs::path err = dir_ / "err.txt";
+  const std::string file = (dir_ / "long.scn").string();
+  const std::string tracePath = trace.string();
+  const char* const argv[] = {HOMESTEAD_SIM_PATH, "--plugin",        HOMESTEAD_PLUGIN_PATH,
+                              "--realtime",       "--file",          file.c_str(),
+                              "--trace",          tracePath.c_str(), nullptr};
+  struct Case {
+    int number;
+    const char* name;
+  };
+  for (const Case& c : {Case{SIGINT, "SIGINT"}, Case{SIGTERM, "SIGTERM"}, Case{SIGHUP, "SIGHUP"}}) {
+    SCOPED_TRACE(c.name);
+    Write(trace, "old trace");
+    // The signals as by default in the child, even if this test runs where
+    // one of them is ignored.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, number);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t child = -1;
+    ASSERT_EQ(
+        posix_spawn(&child, argv[0], &actions, &attributes, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    // Interrupted once the trace's temporary file is there, while the
+    // minute plays.
+    auto temporaries = [this] {
+      std::vector<std::string> found;
+      for (const std::string& name : Files()) {
+        if (name.find(".tmp") != std::string::npos) found.push_back(name);
+      }
+      return found;
+    };
+    for (int tries = 0; tries < 300 && temporaries().empty(); ++tries) ::usleep(20000);
+    EXPECT_EQ(temporaries().size(), 1u);
+    ::kill(child, c.number);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 128 + c.number);
+    EXPECT_EQ(Read(err), std::string("homestead-sim: interrupted (") + c.name + ")\n");
+    EXPECT_EQ(temporaries(), std::vector<std::string>{});
+    EXPECT_EQ(Read(trace), "old trace");
   }
 }
 
