@@ -354,7 +354,8 @@ class LineParser {
       double number = 0;
       const NumberRead read = ToDouble(rest.substr(0, numberLength), &number);
       if (read == NumberRead::kNotANumber) return Fail(token, "not a number", expected);
-      if (read == NumberRead::kOutOfRange || number < 0) {
+      // "-0s" too: no quantity is written with a sign.
+      if (read == NumberRead::kOutOfRange || std::signbit(number)) {
         return Fail(token, kind + " out of range", range);
       }
       rest.remove_prefix(numberLength);

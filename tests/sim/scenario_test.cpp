@@ -96,6 +96,8 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
       {"wait 1000h\n",
        "bad.scn:1:6: error: duration out of range near '1000h'; expected a duration from 0 to "
        "48h"},
+      {"wait -0s5h\n",
+       "bad.scn:1:6: error: duration out of range near '-0s5h'; expected a duration from 0 to 48h"},
       {"wait 47h61min\n",
        "bad.scn:1:6: error: duration out of range near '47h61min'; expected a duration from 0 to "
        "48h"},
