@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/format.h"
 #include "platform/portable_math.h"
 
 namespace platform {
@@ -17,22 +18,13 @@ constexpr double kSecondsPerDay = 24.0 * 3600.0;
 constexpr uint64_t kVarStringBase = 0x5354520000000000;
 
 std::string Coords(const Vec3& v) {
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "(%.2f, %.2f, %.2f)", v.x, v.y, v.z);
-  return buffer;
+  return "(" + FixedTriple(v.x, v.y, v.z, ", ") + ")";
 }
 
 std::string Hex32(uint32_t v) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "0x%08X", v);
   return buffer;
-}
-
-std::string Quoted(std::string_view text) {
-  std::string out = "\"";
-  out += text;
-  out += "\"";
-  return out;
 }
 
 }  // namespace

@@ -24,23 +24,23 @@ constexpr std::array<HomesteadPlace, std::size(kCatalogue)> PlacesFromCatalogue(
 
 constexpr std::array<HomesteadPlace, std::size(kCatalogue)> kHomesteads = PlacesFromCatalogue();
 
+// Unit vectors, in the order of Compass.
 struct CompassPoint {
-  std::string_view name;
-  double dx;  // unit vector
+  double dx;
   double dy;
 };
 
 constexpr double kDiagonal = 0.70710678118654752440;
 
 constexpr std::array<CompassPoint, kCompassCount> kCompass = {{
-    {"north", 0.0, 1.0},
-    {"northeast", kDiagonal, kDiagonal},
-    {"east", 1.0, 0.0},
-    {"southeast", kDiagonal, -kDiagonal},
-    {"south", 0.0, -1.0},
-    {"southwest", -kDiagonal, -kDiagonal},
-    {"west", -1.0, 0.0},
-    {"northwest", -kDiagonal, kDiagonal},
+    {0.0, 1.0},                // north
+    {kDiagonal, kDiagonal},    // northeast
+    {1.0, 0.0},                // east
+    {kDiagonal, -kDiagonal},   // southeast
+    {0.0, -1.0},               // south
+    {-kDiagonal, -kDiagonal},  // southwest
+    {-1.0, 0.0},               // west
+    {-kDiagonal, kDiagonal},   // northwest
 }};
 
 }  // namespace
@@ -66,8 +66,8 @@ std::string KnownHomesteadIds() {
 }
 
 bool CompassFromName(const std::string& word, Compass* out) {
-  for (std::size_t i = 0; i < kCompass.size(); ++i) {
-    if (kCompass[i].name == word) {
+  for (std::size_t i = 0; i < kCompassNames.size(); ++i) {
+    if (kCompassNames[i] == word) {
       *out = static_cast<Compass>(i);
       return true;
     }

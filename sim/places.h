@@ -53,6 +53,9 @@ enum class Compass : unsigned char {
   kNorthWest,
 };
 inline constexpr std::size_t kCompassCount = 8;
+// Their names, in the order of Compass.
+inline constexpr std::array<std::string_view, kCompassCount> kCompassNames = {
+    "north", "northeast", "east", "southeast", "south", "southwest", "west", "northwest"};
 
 // Parses "north", "northeast", ... ; false when `word` names no compass point.
 bool CompassFromName(const std::string& word, Compass* out);

@@ -8,12 +8,15 @@
 
 #include "encounter/distances.h"
 #include "encounter/objectives.h"
+#include "platform/format.h"
 #include "sim/map_builder.h"
 
 namespace sim {
 namespace {
 
 using platform::EventKind;
+using platform::Fixed;
+using platform::Quoted;
 using platform::TaskKind;
 using platform::WorldEvent;
 
@@ -38,14 +41,8 @@ Vec3 ToVec3(const platform::Vec3& v) {
   return {v.x, v.y, v.z};
 }
 
-std::string Fixed(double value, int decimals) {
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  return buffer;
-}
-
 std::string Where(const platform::Vec3& at) {
-  return Fixed(at.x, 2) + ", " + Fixed(at.y, 2) + ", " + Fixed(at.z, 2);
+  return platform::FixedTriple(at.x, at.y, at.z, ", ");
 }
 
 // The stage a running encounter enters with the milestone, or "" when the
@@ -96,15 +93,6 @@ const TaskWording* FindTaskWording(std::string_view taskName) {
 }
 
 constexpr std::string_view kDeadWarning = "  (warning: he is dead)";
-
-std::string Quoted(std::string_view text) {
-  std::string quoted;
-  quoted.reserve(text.size() + 2);
-  quoted += '"';
-  quoted += text;
-  quoted += '"';
-  return quoted;
-}
 
 }  // namespace
 

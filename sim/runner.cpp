@@ -8,10 +8,14 @@
 #include <optional>
 #include <thread>
 
+#include "platform/format.h"
 #include "platform/session.h"
 #include "sim/trace.h"
 
 namespace sim {
+
+using platform::Fixed;
+
 namespace {
 
 // The player must stand this close to the money stack to take it.
@@ -23,12 +27,6 @@ platform::Vec3 ToWorld(const Vec3& v) {
 
 Vec3 FromWorld(const platform::Vec3& v) {
   return {v.x, v.y, v.z};
-}
-
-std::string Fixed(double value, int decimals) {
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  return buffer;
 }
 
 std::string FormatDuration(int64_t us) {
@@ -298,8 +296,8 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   });
   const std::string about = scenario.about.empty() ? "" : " (" + scenario.about + ")";
   timeline("scenario " + scenario.name + about + ", seed " + std::to_string(options.seed));
-  recorder.Say("the player starts at " + scenario.start.Describe() + " (" + Fixed(start.x, 2) +
-               ", " + Fixed(start.y, 2) + ", " + Fixed(start.z, 2) + ")");
+  recorder.Say("the player starts at " + scenario.start.Describe() + " (" +
+               platform::FixedTriple(start.x, start.y, start.z, ", ") + ")");
 
   ActionPlayer player(scenario, world, recorder);
   const int startMinute = world.ClockMinuteOfDay();

@@ -11,6 +11,8 @@
 #include <span>
 #include <utility>
 
+#include "platform/format.h"
+
 namespace sim {
 namespace {
 
@@ -62,8 +64,6 @@ constexpr std::array<std::string_view, 8> kActionVerbs = {"ride",    "wait", "sh
                                                           "advance", "set",  "suppress", "expect"};
 constexpr std::array<std::string_view, 6> kSettingWords = {"name",  "about",     "seed",
                                                            "clock", "homestead", "start"};
-constexpr std::array<std::string_view, kCompassCount> kCompassNames = {
-    "north", "northeast", "east", "southeast", "south", "southwest", "west", "northwest"};
 
 char Lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -712,8 +712,7 @@ std::string Position::Describe() const {
   char buffer[96];
   switch (kind) {
     case Kind::kPoint:
-      std::snprintf(buffer, sizeof buffer, "%.2f %.2f %.2f", point.x, point.y, point.z);
-      return buffer;
+      return platform::FixedTriple(point.x, point.y, point.z, " ");
     case Kind::kCentre:
       return "homestead " + std::to_string(homestead);
     case Kind::kLoot:
@@ -766,9 +765,7 @@ std::optional<std::string> ReadScenarioFile(const std::string& path, std::string
 }
 
 std::string FormatClock(int minutes) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "%02d:%02d", (minutes / 60) % 24, minutes % 60);
-  return buffer;
+  return platform::ClockText(minutes);
 }
 
 std::string FormatScenarioDuration(int64_t ms) {

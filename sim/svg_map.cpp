@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "encounter/distances.h"
+#include "platform/format.h"
 #include "platform/portable_math.h"
 
 namespace sim {
@@ -78,9 +79,7 @@ std::string Metres(float metres) {
 
 // "x y z" to two decimals: a POSITION a scenario file accepts.
 std::string ScenarioPosition(const Vec3& p) {
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "%.2f %.2f %.2f", p.x, p.y, p.z);
-  return buffer;
+  return platform::FixedTriple(p.x, p.y, p.z, " ");
 }
 
 std::string Escape(std::string_view text) {
@@ -104,12 +103,6 @@ std::string Escape(std::string_view text) {
     }
   }
   return out;
-}
-
-std::string FormatClockMinute(int minutes) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "%02d:%02d", minutes / 60 % 24, minutes % 60);
-  return buffer;
 }
 
 // "1:05": simulated minutes and seconds, as in the timeline.
@@ -862,8 +855,8 @@ void DrawBlipTable(Svg& svg, double left, double top, const MapData& map) {
     }
     const std::string label = blip.label.empty() ? "(no label)" : "\"" + blip.label + "\"";
     const std::string when =
-        FormatClockMinute(blip.addedClock) + " to " +
-        (blip.removedClock ? FormatClockMinute(*blip.removedClock) : "the end");
+        platform::ClockText(blip.addedClock) + " to " +
+        (blip.removedClock ? platform::ClockText(*blip.removedClock) : "the end");
     svg.Text(left + 20, y, label + "  " + std::string(BlipKindName(blip.kind)) + ", " + when,
              "font-size=\"12\"");
     y += 18;

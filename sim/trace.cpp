@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "platform/format.h"
 #include "sim/json.h"
 
 #ifndef HOMESTEAD_VERSION
@@ -266,11 +267,8 @@ std::string FormatMilestoneLine(const MilestoneRecord& record) {
   AppendJsonString(out, MilestoneName(record.milestone));
   out += ",\"homestead\":";
   AppendJsonInt(out, record.homestead);
-  char clock[8];
-  std::snprintf(clock, sizeof clock, "%02d:%02d", record.clockMinute / 60 % 24,
-                record.clockMinute % 60);
   out += ",\"clock\":";
-  AppendJsonString(out, clock);
+  AppendJsonString(out, platform::ClockText(record.clockMinute));
   out += "}\n";
   return out;
 }
