@@ -1,5 +1,3 @@
-// The approach dialogue: the search objective, then the player's character and
-// two living occupants speak, once per encounter.
 #include "encounter/approach.h"
 
 #include <vector>

@@ -1,6 +1,3 @@
-// The confrontation: every occupant turns to the player, the first is armed
-// and aims, the leader and the player's character exchange seven lines, and
-// all occupants attack.
 #include "encounter/confrontation.h"
 
 #include <vector>

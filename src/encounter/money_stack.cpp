@@ -1,4 +1,3 @@
-// The money stack: the homestead's loot object and its map blip.
 #include "encounter/money_stack.h"
 
 #include "encounter/spawning.h"

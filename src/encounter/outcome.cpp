@@ -1,5 +1,3 @@
-// The robbery outcome: once the confrontation has run and every listed
-// defender is dead, the valuables objective and the player's closing lines.
 #include "encounter/outcome.h"
 
 #include "encounter/objectives.h"

@@ -1,6 +1,3 @@
-// Defender reactions: counts the living defenders every tick; the last one
-// alive surrenders, flees and is followed until he dies or gets more than 60 m
-// from the player. With none alive it hands over to the robbery outcome.
 #include "encounter/reactions.h"
 
 #include <vector>

@@ -1,4 +1,3 @@
-// Defender spawning and model loading.
 #include "encounter/spawning.h"
 
 #include "host/host_api.h"

@@ -1,5 +1,3 @@
-// Speech playback and the conversation tables.
-//
 // Sections:
 //   1. Speech playback: SaySpeechLine, WaitUntilSilent, SayAndWait
 //   2. Conversations: RunConversation, DrawConversation

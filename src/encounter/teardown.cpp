@@ -1,4 +1,3 @@
-// Encounter teardown: removes what was spawned and starts the cooldown.
 #include "encounter/teardown.h"
 
 #include "host/host_api.h"
