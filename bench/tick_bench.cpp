@@ -14,6 +14,8 @@
 #include "registry/catalogue.h"
 #include "registry/registry.h"
 
+using namespace homestead;
+
 namespace {
 
 std::size_t gAllocations = 0;

@@ -11,6 +11,9 @@
 namespace sim {
 namespace {
 
+using homestead::kApproachObjective;
+using homestead::kTeardownDistance;
+using homestead::kValuablesObjective;
 using platform::EventKind;
 using platform::TaskKind;
 using platform::WorldEvent;

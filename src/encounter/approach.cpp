@@ -7,6 +7,8 @@
 #include "host/host_api.h"
 #include "registry/registry.h"
 
+namespace homestead {
+
 namespace {
 bool InRange(int32_t index, std::size_t size) {
   return index >= 0 && static_cast<std::size_t>(index) < size;
@@ -42,3 +44,5 @@ void RunApproachDialogue(int32_t homesteadId) {
   }
   h.approachDone = true;
 }
+
+}  // namespace homestead

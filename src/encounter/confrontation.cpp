@@ -7,6 +7,8 @@
 #include "host/host_api.h"
 #include "registry/registry.h"
 
+namespace homestead {
+
 namespace {
 constexpr const char* kShotgun = "weapon_shotgun_pump";
 constexpr const char* kAddReason = "ADD_REASON_DEFAULT";
@@ -62,3 +64,5 @@ void RunConfrontation(int32_t homesteadId) {
   }
   h.confronted = true;
 }
+
+}  // namespace homestead

@@ -1,9 +1,11 @@
 #include "encounter/money_stack.h"
 
 #include "encounter/spawning.h"
+#include "host/blips.h"
 #include "host/host_api.h"
-#include "registry/catalogue.h"
 #include "registry/registry.h"
+
+namespace homestead {
 
 namespace {
 constexpr uint32_t kMoneyStackModel = 0xFC40AF1B;
@@ -27,7 +29,9 @@ void SpawnMoneyStack(int32_t homesteadId) {
   h.lootBlip = host::AddBlipForEntity(host::kCoordsBlipStyle, h.lootObject);
   host::SetBlipSprite(h.lootBlip, host::HashKey(kLootBlipSprite));
   host::SetBlipScale(h.lootBlip, kLootBlipScale);
-  SetBlipLabel(h.lootBlip, kLootBlipLabel);
+  host::SetBlipLabel(h.lootBlip, kLootBlipLabel);
   host::AddBlipModifier(h.lootBlip, host::HashKey(kLootBlipModifier));
   h.lootBlipActive = true;
 }
+
+}  // namespace homestead

@@ -5,6 +5,8 @@
 #include "host/host_api.h"
 #include "registry/registry.h"
 
+namespace homestead {
+
 namespace {
 constexpr uint32_t kObjectiveMs = 3000;
 }  // namespace
@@ -26,3 +28,5 @@ void RunRobberyOutcome(int32_t homesteadId) {
   RunConversation(DrawConversation(kOutcomeConversations), Speakers{player, player, player});
   h.outcomeDone = true;
 }
+
+}  // namespace homestead

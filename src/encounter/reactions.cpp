@@ -8,6 +8,8 @@
 #include "host/host_api.h"
 #include "registry/registry.h"
 
+namespace homestead {
+
 namespace {
 constexpr uint32_t kPursuitPollMs = 500;
 
@@ -99,3 +101,5 @@ void UpdateDefenderReactions(int32_t homesteadId) {
   if (last.livingCount >= 2 || last.ped == 0) return;
   RunSurrender(homesteadId, h, last, player);
 }
+
+}  // namespace homestead

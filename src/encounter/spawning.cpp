@@ -3,6 +3,8 @@
 #include "host/host_api.h"
 #include "registry/registry.h"
 
+namespace homestead {
+
 namespace {
 constexpr const char* kDefenderGroup = "REL_GANG_SKINNER_BROTHERS";
 constexpr const char* kDefenderPrompt = "Criminal";
@@ -49,3 +51,5 @@ void SpawnDefenders(int32_t homesteadId) {
   if (!h.available || !h.defenders.empty()) return;
   for (const DefenderSpawn& s : h.defenderSpawns) SpawnDefender(h, s);
 }
+
+}  // namespace homestead

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace homestead {
+
 // Requests `model` once and polls HasModelLoaded once per frame until it is
 // loaded, or until kMaxModelPolls polls have answered no; then returns and the
 // caller creates its entity as if the model were loaded.
@@ -13,5 +15,7 @@ inline constexpr int kMaxModelPolls = 300;
 // Creates one ped per DefenderSpawn, in catalogue order, into an empty
 // `defenders` list of an available homestead, unless the activity is suppressed.
 void SpawnDefenders(int32_t homesteadId);
+
+}  // namespace homestead
 
 #endif  // HOMESTEAD_ENCOUNTER_SPAWNING_H

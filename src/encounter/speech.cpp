@@ -8,6 +8,8 @@
 
 #include "host/host_api.h"
 
+namespace homestead {
+
 // --- 1. Speech playback -----------------------------------------------------
 
 namespace {
@@ -313,3 +315,5 @@ static_assert(LengthsAre(kSurrenderConversations, {5, 5, 5, 6, 6}),
 static_assert(LengthsAre(kPartingConversations, {3, 3, 3, 3, 3, 3, 3, 3, 3, 3}),
               "parting: three lines");
 static_assert(LengthsAre(kOutcomeConversations, {3, 3, 3, 3, 3, 3, 3, 3}), "outcome: three lines");
+
+}  // namespace homestead

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <span>
 
+namespace homestead {
+
 // Starts `lineName` in `variation` on `ped` and returns at once.
 void SaySpeechLine(int32_t ped, const char* lineName, int32_t variation);
 
@@ -64,5 +66,7 @@ extern const std::array<Conversation, 5> kSurrenderConversations;
 extern const std::array<Conversation, 10> kPartingConversations;
 // The player's closing lines after the robbery (eight cases).
 extern const std::array<Conversation, 8> kOutcomeConversations;
+
+}  // namespace homestead
 
 #endif  // HOMESTEAD_ENCOUNTER_SPEECH_H

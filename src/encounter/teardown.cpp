@@ -3,6 +3,8 @@
 #include "host/host_api.h"
 #include "registry/registry.h"
 
+namespace homestead {
+
 void TeardownEncounter(int32_t homesteadId) {
   Homestead& h = Registry().FindOrInsert(homesteadId);
 
@@ -30,3 +32,5 @@ void TeardownEncounter(int32_t homesteadId) {
     h.homeBlipActive = false;
   }
 }
+
+}  // namespace homestead

@@ -2,7 +2,7 @@
 
 #include <bit>
 
-namespace host {
+namespace homestead::host {
 namespace {
 
 // --- Encoding: the one place where an argument becomes a 64-bit slot --------
@@ -248,4 +248,4 @@ bool IsAnySpeechPlaying(Ped ped) {
   return DecodeBool(Call(op::kIsAnySpeechPlaying, ped));
 }
 
-}  // namespace host
+}  // namespace homestead::host

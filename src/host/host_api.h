@@ -1,6 +1,5 @@
-// Host layer of the plug-in: the six script-hook functions it imports, the
-// Vector3 layout the host exchanges, and HostApi, one named function per host
-// operation the plug-in uses.
+// Host layer of the plug-in: the six script-hook functions it imports, and
+// HostApi, one named function per host operation the plug-in uses.
 //
 // Every operation is called the same way: nativeInit(hash), one nativePush64
 // per argument in the listed order, then nativeCall(), whose result slots are
@@ -17,6 +16,8 @@
 
 #include <cstdint>
 
+#include "host/vector3.h"
+
 // Imported from the process that loads the plug-in.
 extern "C" {
 void scriptRegister(void* module, void (*scriptMain)(void));
@@ -27,21 +28,7 @@ void nativePush64(uint64_t value);
 uint64_t* nativeCall(void);
 }
 
-// The host's three-component vector: each float in the low half of its own
-// 8-byte slot, 24 bytes in all. Records that hold positions use this layout.
-struct Vector3 {
-  float x = 0.0f;
-  uint32_t xPad = 0;
-  float y = 0.0f;
-  uint32_t yPad = 0;
-  float z = 0.0f;
-  uint32_t zPad = 0;
-
-  constexpr Vector3() = default;
-  constexpr Vector3(float px, float py, float pz) : x(px), y(py), z(pz) {}
-};
-static_assert(sizeof(Vector3) == 24, "Vector3 must be three 8-byte slots");
-
+namespace homestead {
 namespace host {
 
 using Ped = int32_t;
@@ -183,5 +170,6 @@ void PlayAmbientSpeech(Ped ped, const SpeechParams* params);
 bool IsAnySpeechPlaying(Ped ped);
 
 }  // namespace host
+}  // namespace homestead
 
 #endif  // HOMESTEAD_HOST_HOST_API_H

@@ -91,6 +91,7 @@ void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
   AlignedFree(p);
 }
 
+namespace homestead {
 namespace {
 
 // Heap allocations made by `body`, with the hook's log switched off.
@@ -146,3 +147,4 @@ TEST(SteadyTickTest, QuietTicksAllocateNothing) {
 }
 
 }  // namespace
+}  // namespace homestead

@@ -35,7 +35,7 @@
 #include "registry/registry.h"
 #include "support/fake_hook.h"
 
-namespace world {
+namespace homestead::world {
 
 // Operation hashes as the host knows them, written down independently of the
 // plug-in's own table.
@@ -732,6 +732,6 @@ class ScriptedWorld {
   std::size_t lastDrawUsed_ = 0;
 };
 
-}  // namespace world
+}  // namespace homestead::world
 
 #endif  // HOMESTEAD_TESTS_ENCOUNTER_SCRIPTED_WORLD_H

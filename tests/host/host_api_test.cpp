@@ -14,6 +14,7 @@
 
 #include "support/fake_hook.h"
 
+namespace homestead {
 namespace {
 
 using fake::FakeHook;
@@ -330,3 +331,4 @@ TEST(HostLayoutTest, SpeechParamsFieldsEachOccupyTheirOwnSlotInOrder) {
 }
 
 }  // namespace
+}  // namespace homestead
