@@ -39,8 +39,10 @@ void RunApproachDialogue(int32_t homesteadId) {
   const Conversation conversation = DrawConversation(kApproachConversations);
   // A speaker drawn outside the list leaves the conversation unsaid.
   if (InRange(first, living.size()) && InRange(second, living.size())) {
-    RunConversation(conversation, Speakers{player, living[static_cast<std::size_t>(first)],
-                                           living[static_cast<std::size_t>(second)]});
+    RunConversation(conversation,
+                    Speakers{.player = player,
+                             .firstOccupant = living[static_cast<std::size_t>(first)],
+                             .secondOccupant = living[static_cast<std::size_t>(second)]});
   }
   h.approachDone = true;
 }

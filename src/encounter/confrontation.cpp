@@ -12,7 +12,6 @@ namespace homestead {
 namespace {
 constexpr const char* kShotgun = "weapon_shotgun_pump";
 constexpr const char* kAddReason = "ADD_REASON_DEFAULT";
-constexpr const char* kEnemyBlipStyle = "BLIP_STYLE_ENEMY";
 constexpr uint32_t kBeatMs = 250;
 
 void ArmAndAim(host::Ped ped, host::Ped player) {
@@ -58,7 +57,7 @@ void RunConfrontation(int32_t homesteadId) {
   if (hasLeader) {
     const host::Ped leader = h.defenders[static_cast<std::size_t>(leaderIndex)];
     RunConversation(DrawConversation(kConfrontationConversations),
-                    Speakers{player, leader, leader});
+                    Speakers{.player = player, .leader = leader});
     scriptWait(kBeatMs);
     SendToAttack(h.defenders, player);
   }

@@ -26,7 +26,7 @@ void SpawnMoneyStack(int32_t homesteadId) {
   host::SetModelAsNoLongerNeeded(kMoneyStackModel);
   if (h.lootObject == 0) return;
 
-  h.lootBlip = host::AddBlipForEntity(host::kCoordsBlipStyle, h.lootObject);
+  h.lootBlip = host::AddBlipForEntity(host::kMarkerBlipStyle, h.lootObject);
   host::SetBlipSprite(h.lootBlip, host::HashKey(kLootBlipSprite));
   host::SetBlipScale(h.lootBlip, kLootBlipScale);
   host::SetBlipLabel(h.lootBlip, kLootBlipLabel);

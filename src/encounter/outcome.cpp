@@ -25,7 +25,7 @@ void RunRobberyOutcome(int32_t homesteadId) {
   scriptWait(kObjectiveMs);
   host::ClearObjective();
 
-  RunConversation(DrawConversation(kOutcomeConversations), Speakers{player, player, player});
+  RunConversation(DrawConversation(kOutcomeConversations), Speakers{.player = player});
   h.outcomeDone = true;
 }
 

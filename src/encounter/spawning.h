@@ -12,6 +12,10 @@ namespace homestead {
 void LoadModel(uint32_t model);
 inline constexpr int kMaxModelPolls = 300;
 
+// Style of an occupant's blip: given at spawning (on guard) and again when he
+// attacks.
+inline constexpr const char* kEnemyBlipStyle = "BLIP_STYLE_ENEMY";
+
 // Creates one ped per DefenderSpawn, in catalogue order, into an empty
 // `defenders` list of an available homestead, unless the activity is suppressed.
 void SpawnDefenders(int32_t homesteadId);

@@ -6,7 +6,7 @@
 namespace homestead {
 
 void CreateHomeBlip(Homestead& h, const char* label) {
-  h.homeBlip = host::AddBlipForCoords(h.center.x, h.center.y, h.center.z);
+  h.homeBlip = host::AddBlipForCoords(host::kMarkerBlipStyle, h.center.x, h.center.y, h.center.z);
   host::SetBlipSprite(h.homeBlip, host::HashKey(kHomeBlipSprite));
   host::SetBlipScale(h.homeBlip, kHomeBlipScale);
   host::SetBlipLabel(h.homeBlip, label);
