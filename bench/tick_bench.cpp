@@ -14,6 +14,8 @@
 #include "support/alloc_counter.h"
 #include "support/stub_hook.h"
 
+using namespace homestead;
+
 namespace {
 
 using support::StubCall;

@@ -13,6 +13,8 @@
 #include "registry/catalogue.h"
 #include "registry/registry.h"
 
+using namespace homestead;
+
 namespace {
 
 struct InputExhausted {};

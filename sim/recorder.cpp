@@ -14,6 +14,9 @@
 namespace sim {
 namespace {
 
+using homestead::kApproachObjective;
+using homestead::kTeardownDistance;
+using homestead::kValuablesObjective;
 using platform::EventKind;
 using platform::Fixed;
 using platform::Quoted;

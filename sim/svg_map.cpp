@@ -14,6 +14,13 @@
 namespace sim {
 namespace {
 
+using homestead::kApproachRadius;
+using homestead::kConfrontationRadius;
+using homestead::kHomeBlipRadius;
+using homestead::kLootBlipRadius;
+using homestead::kStageRadius;
+using homestead::kTeardownDistance;
+
 constexpr double kWidth = 1200;
 constexpr double kHeight = 1230;
 

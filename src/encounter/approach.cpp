@@ -1,5 +1,3 @@
-// The approach dialogue: the search objective, then the player's character and
-// two living occupants speak, once per encounter.
 #include "encounter/approach.h"
 
 #include <vector>
@@ -8,6 +6,8 @@
 #include "encounter/speech.h"
 #include "host/host_api.h"
 #include "registry/registry.h"
+
+namespace homestead {
 
 namespace {
 bool InRange(int32_t index, std::size_t size) {
@@ -39,8 +39,12 @@ void RunApproachDialogue(int32_t homesteadId) {
   const Conversation conversation = DrawConversation(kApproachConversations);
   // A speaker drawn outside the list leaves the conversation unsaid.
   if (InRange(first, living.size()) && InRange(second, living.size())) {
-    RunConversation(conversation, Speakers{player, living[static_cast<std::size_t>(first)],
-                                           living[static_cast<std::size_t>(second)]});
+    RunConversation(conversation,
+                    Speakers{.player = player,
+                             .firstOccupant = living[static_cast<std::size_t>(first)],
+                             .secondOccupant = living[static_cast<std::size_t>(second)]});
   }
   h.approachDone = true;
 }
+
+}  // namespace homestead

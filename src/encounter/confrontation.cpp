@@ -1,6 +1,3 @@
-// The confrontation: every occupant turns to the player, the first is armed
-// and aims, the leader and the player's character exchange seven lines, and
-// all occupants attack.
 #include "encounter/confrontation.h"
 
 #include <vector>
@@ -10,10 +7,11 @@
 #include "host/host_api.h"
 #include "registry/registry.h"
 
+namespace homestead {
+
 namespace {
 constexpr const char* kShotgun = "weapon_shotgun_pump";
 constexpr const char* kAddReason = "ADD_REASON_DEFAULT";
-constexpr const char* kEnemyBlipStyle = "BLIP_STYLE_ENEMY";
 constexpr uint32_t kBeatMs = 250;
 
 void ArmAndAim(host::Ped ped, host::Ped player) {
@@ -59,9 +57,11 @@ void RunConfrontation(int32_t homesteadId) {
   if (hasLeader) {
     const host::Ped leader = h.defenders[static_cast<std::size_t>(leaderIndex)];
     RunConversation(DrawConversation(kConfrontationConversations),
-                    Speakers{player, leader, leader});
+                    Speakers{.player = player, .leader = leader});
     scriptWait(kBeatMs);
     SendToAttack(h.defenders, player);
   }
   h.confronted = true;
 }
+
+}  // namespace homestead

@@ -4,6 +4,8 @@
 #ifndef HOMESTEAD_ENCOUNTER_DISTANCES_H
 #define HOMESTEAD_ENCOUNTER_DISTANCES_H
 
+namespace homestead {
+
 // Distance bands from the player. Radii are inclusive; the teardown and
 // got-away distances are exclusive (exactly 100 m does not tear down).
 inline constexpr float kLootBlipRadius = 1.5f;  // from the money stack
@@ -14,5 +16,7 @@ inline constexpr float kStageRadius = 80.0f;  // occupants and money appear
 inline constexpr float kTeardownDistance = 100.0f;
 // The fleeing last occupant got away once this far from the player.
 inline constexpr float kGotAwayDistance = 60.0f;
+
+}  // namespace homestead
 
 #endif  // HOMESTEAD_ENCOUNTER_DISTANCES_H

@@ -1,10 +1,11 @@
-// The money stack: the homestead's loot object and its map blip.
 #include "encounter/money_stack.h"
 
 #include "encounter/spawning.h"
+#include "host/blips.h"
 #include "host/host_api.h"
-#include "registry/catalogue.h"
 #include "registry/registry.h"
+
+namespace homestead {
 
 namespace {
 constexpr uint32_t kMoneyStackModel = 0xFC40AF1B;
@@ -25,10 +26,12 @@ void SpawnMoneyStack(int32_t homesteadId) {
   host::SetModelAsNoLongerNeeded(kMoneyStackModel);
   if (h.lootObject == 0) return;
 
-  h.lootBlip = host::AddBlipForEntity(host::kCoordsBlipStyle, h.lootObject);
+  h.lootBlip = host::AddBlipForEntity(host::kMarkerBlipStyle, h.lootObject);
   host::SetBlipSprite(h.lootBlip, host::HashKey(kLootBlipSprite));
   host::SetBlipScale(h.lootBlip, kLootBlipScale);
-  SetBlipLabel(h.lootBlip, kLootBlipLabel);
+  host::SetBlipLabel(h.lootBlip, kLootBlipLabel);
   host::AddBlipModifier(h.lootBlip, host::HashKey(kLootBlipModifier));
   h.lootBlipActive = true;
 }
+
+}  // namespace homestead

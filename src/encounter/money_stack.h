@@ -4,8 +4,12 @@
 
 #include <cstdint>
 
+namespace homestead {
+
 // Places the money stack at `lootPosition` with its "Money Stack" blip, once
 // per encounter, for an available homestead.
 void SpawnMoneyStack(int32_t homesteadId);
+
+}  // namespace homestead
 
 #endif  // HOMESTEAD_ENCOUNTER_MONEY_STACK_H

@@ -1,11 +1,11 @@
-// The robbery outcome: once the confrontation has run and every listed
-// defender is dead, the valuables objective and the player's closing lines.
 #include "encounter/outcome.h"
 
 #include "encounter/objectives.h"
 #include "encounter/speech.h"
 #include "host/host_api.h"
 #include "registry/registry.h"
+
+namespace homestead {
 
 namespace {
 constexpr uint32_t kObjectiveMs = 3000;
@@ -25,6 +25,8 @@ void RunRobberyOutcome(int32_t homesteadId) {
   scriptWait(kObjectiveMs);
   host::ClearObjective();
 
-  RunConversation(DrawConversation(kOutcomeConversations), Speakers{player, player, player});
+  RunConversation(DrawConversation(kOutcomeConversations), Speakers{.player = player});
   h.outcomeDone = true;
 }
+
+}  // namespace homestead

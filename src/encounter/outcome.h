@@ -4,8 +4,12 @@
 
 #include <cstdint>
 
+namespace homestead {
+
 // Once confronted and every listed defender is dead: the valuables objective
 // and the player's three closing lines, once per robbery.
 void RunRobberyOutcome(int32_t homesteadId);
+
+}  // namespace homestead
 
 #endif  // HOMESTEAD_ENCOUNTER_OUTCOME_H

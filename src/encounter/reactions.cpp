@@ -1,8 +1,6 @@
-// Defender reactions: counts the living defenders every tick; the last one
-// alive surrenders, flees and is followed until he dies or gets more than 60 m
-// from the player. With none alive it hands over to the robbery outcome.
 #include "encounter/reactions.h"
 
+#include <array>
 #include <vector>
 
 #include "encounter/distances.h"
@@ -11,15 +9,17 @@
 #include "host/host_api.h"
 #include "registry/registry.h"
 
+namespace homestead {
+
 namespace {
 constexpr uint32_t kPursuitPollMs = 500;
 
 struct LastDefender {
   int livingCount = 0;
   host::Ped ped = 0;
-  // Two lookups of the ped's blip: he may carry the on-guard and enemy blips.
-  host::Blip blipA = 0;
-  host::Blip blipB = 0;
+  // His blip as two lookups answered it: he may carry the on-guard blip from
+  // spawning and the enemy blip from the attack, and each lookup names one.
+  std::array<host::Blip, 2> blipLookups{};
 };
 
 LastDefender CountLiving(const std::vector<int32_t>& defenders) {
@@ -28,8 +28,7 @@ LastDefender CountLiving(const std::vector<int32_t>& defenders) {
     if (host::IsEntityDead(ped)) continue;
     ++last.livingCount;
     last.ped = ped;
-    last.blipA = host::GetBlipFromEntity(ped);
-    last.blipB = host::GetBlipFromEntity(ped);
+    for (host::Blip& blip : last.blipLookups) blip = host::GetBlipFromEntity(ped);
   }
   return last;
 }
@@ -54,14 +53,13 @@ bool PursueUntilGone(host::Ped defender, host::Ped player) {
 void RunSurrender(int32_t homesteadId, Homestead& h, LastDefender& last, host::Ped player) {
   const host::Ped defender = last.ped;
   const Vector3 startPosition = host::GetEntityCoords(defender);
-  RemoveBlipIfExists(last.blipA);
-  RemoveBlipIfExists(last.blipB);
+  for (host::Blip& blip : last.blipLookups) RemoveBlipIfExists(blip);
   if (host::IsEntityDead(defender)) {
     RunRobberyOutcome(homesteadId);
     return;
   }
 
-  const Speakers speakers{player, defender, defender};
+  const Speakers speakers{.player = player, .lastDefender = defender};
   host::ClearPedTasks(defender);
   const Conversation surrender = DrawConversation(kSurrenderConversations);
   if (!host::IsEntityDead(defender)) {
@@ -102,3 +100,5 @@ void UpdateDefenderReactions(int32_t homesteadId) {
   if (last.livingCount >= 2 || last.ped == 0) return;
   RunSurrender(homesteadId, h, last, player);
 }
+
+}  // namespace homestead

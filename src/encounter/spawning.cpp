@@ -1,13 +1,13 @@
-// Defender spawning and model loading.
 #include "encounter/spawning.h"
 
 #include "host/host_api.h"
 #include "registry/registry.h"
 
+namespace homestead {
+
 namespace {
 constexpr const char* kDefenderGroup = "REL_GANG_SKINNER_BROTHERS";
 constexpr const char* kDefenderPrompt = "Criminal";
-constexpr const char* kEnemyBlipStyle = "BLIP_STYLE_ENEMY";
 constexpr const char* kOnGuardModifier = "BLIP_MODIFIER_ENEMY_ON_GUARD";
 
 void SpawnDefender(Homestead& h, const DefenderSpawn& s) {
@@ -16,10 +16,10 @@ void SpawnDefender(Homestead& h, const DefenderSpawn& s) {
   // Kept even when 0, so every defender keeps its catalogue index.
   h.defenders.push_back(ped);
   host::SetPedRelationshipGroup(ped, host::HashKey(kDefenderGroup));
-  host::SetPedOptionA(ped, 1);
-  host::SetPedOptionB(ped, 1);
+  host::SetPedSetupSwitch1(ped, host::kSwitchOn);
+  host::SetPedSetupSwitch2(ped, host::kSwitchOn);
   host::SetPedPromptName(ped, kDefenderPrompt);
-  host::SetPedOptionC(ped, 0);
+  host::SetPedSetupSwitch3(ped, host::kSwitchOff);
   if (s.scenario == nullptr) {
     host::TaskDefaultIdle(ped);
   } else {
@@ -50,3 +50,5 @@ void SpawnDefenders(int32_t homesteadId) {
   if (!h.available || !h.defenders.empty()) return;
   for (const DefenderSpawn& s : h.defenderSpawns) SpawnDefender(h, s);
 }
+
+}  // namespace homestead

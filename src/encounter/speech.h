@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <span>
 
+namespace homestead {
+
 // Starts `lineName` in `variation` on `ped` and returns at once.
 void SaySpeechLine(int32_t ped, const char* lineName, int32_t variation);
 
@@ -21,12 +23,14 @@ void WaitUntilSilent(int32_t ped, uint32_t pollMs);
 // until that ped is silent.
 void SayAndWait(int32_t ped, const char* lineName, int32_t min, int32_t max, uint32_t pollMs);
 
-// Who says a conversation step. The stage supplies the handles.
+// Who says a conversation step: the player's character, or an occupant in
+// the role his stage gives him. The stage supplies the handles of its roles.
 enum class Speaker : uint8_t {
   kPlayer,
-  kFirst,   // approach: first chosen occupant; confrontation: the leader;
-            // reactions: the surrendering defender
-  kSecond,  // approach: second chosen occupant
+  kFirstOccupant,   // approach: the first of the two occupants drawn
+  kSecondOccupant,  // approach: the second
+  kLeader,          // confrontation: the homestead's leader
+  kLastDefender,    // surrender and parting: the last defender alive
 };
 
 struct SpeechStep {
@@ -39,11 +43,14 @@ struct SpeechStep {
 
 using Conversation = std::span<const SpeechStep>;
 
-// The peds behind the speaker roles of one conversation.
+// The peds behind the speaker roles of one conversation; a stage sets the
+// roles its tables use.
 struct Speakers {
-  int32_t player;
-  int32_t first;
-  int32_t second;
+  int32_t player = 0;
+  int32_t firstOccupant = 0;
+  int32_t secondOccupant = 0;
+  int32_t leader = 0;
+  int32_t lastDefender = 0;
 };
 
 // Says every step of `conversation` in order.
@@ -56,13 +63,15 @@ Conversation DrawConversation(std::span<const Conversation> cases);
 // --- Conversation tables -----------------------------------------------------
 // Approach at 32 m: player, then first and second occupant (four cases).
 extern const std::array<Conversation, 4> kApproachConversations;
-// Confrontation at 20 m: leader (kFirst) and player, seven lines (seven cases).
+// Confrontation at 20 m: leader and player, seven lines (seven cases).
 extern const std::array<Conversation, 7> kConfrontationConversations;
-// Surrender of the last defender (kFirst) with the player (five cases).
+// Surrender of the last defender with the player (five cases).
 extern const std::array<Conversation, 5> kSurrenderConversations;
 // Parting exchange as the defender flees (ten cases).
 extern const std::array<Conversation, 10> kPartingConversations;
 // The player's closing lines after the robbery (eight cases).
 extern const std::array<Conversation, 8> kOutcomeConversations;
+
+}  // namespace homestead
 
 #endif  // HOMESTEAD_ENCOUNTER_SPEECH_H

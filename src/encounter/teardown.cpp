@@ -1,8 +1,9 @@
-// Encounter teardown: removes what was spawned and starts the cooldown.
 #include "encounter/teardown.h"
 
 #include "host/host_api.h"
 #include "registry/registry.h"
+
+namespace homestead {
 
 void TeardownEncounter(int32_t homesteadId) {
   Homestead& h = Registry().FindOrInsert(homesteadId);
@@ -31,3 +32,5 @@ void TeardownEncounter(int32_t homesteadId) {
     h.homeBlipActive = false;
   }
 }
+
+}  // namespace homestead

@@ -2,8 +2,10 @@
 
 #include "encounter/stages.h"
 #include "host/host_api.h"
-#include "registry/catalogue.h"
+#include "registry/home_blip.h"
 #include "registry/registry.h"
+
+namespace homestead {
 
 namespace {
 
@@ -75,3 +77,5 @@ void TickEncounters() {
     }
   }
 }
+
+}  // namespace homestead

@@ -6,11 +6,14 @@
 
 #include "encounter/distances.h"
 
+namespace homestead {
+
 inline constexpr int kHoursPerDay = 24;
-inline constexpr const char* kRestoredHomeLabel = "Tarnwick";
 
 // One pass over every homestead in registry order. May hold the script fibre
 // for as long as the stages it calls wait.
 void TickEncounters();
+
+}  // namespace homestead
 
 #endif  // HOMESTEAD_ENCOUNTER_TICK_H

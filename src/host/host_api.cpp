@@ -1,8 +1,10 @@
 #include "host/host_api.h"
 
 #include <bit>
+#include <cstddef>
+#include <iterator>
 
-namespace host {
+namespace homestead::host {
 namespace {
 
 // --- Encoding: the one place where an argument becomes a 64-bit slot --------
@@ -55,7 +57,15 @@ Vector3 DecodeVector3(const uint64_t* slots) {
                  std::bit_cast<float>(Low32(slots[2])));
 }
 
+// Fixed arguments of the protocol. The trace names what the host documents
+// (ammo, flags); the others are named for where they go.
 constexpr int32_t kNoTimeout = -1;
+constexpr float kDefaultIdleFirstFloat = 10.0f;
+constexpr float kDefaultIdleSecondFloat = 20.0f;
+constexpr uint32_t kCombatFlags = 16u;
+constexpr uint32_t kFleeFlags = 5120u;
+constexpr uint32_t kGivenAmmo = 500u;
+constexpr float kGiveWeaponLastFloat = 0.5f;
 
 }  // namespace
 
@@ -63,8 +73,8 @@ Hash HashKey(const char* text) {
   return DecodeUint(Call(op::kHashKey, text));
 }
 
-Blip AddBlipForCoords(float x, float y, float z) {
-  return DecodeInt(Call(op::kAddBlipForCoords, kCoordsBlipStyle, x, y, z));
+Blip AddBlipForCoords(Hash style, float x, float y, float z) {
+  return DecodeInt(Call(op::kAddBlipForCoords, style, x, y, z));
 }
 
 Blip AddBlipForEntity(Hash style, Entity entity) {
@@ -177,11 +187,11 @@ void SetPedRelationshipGroup(Ped ped, Hash group) {
   Call(op::kSetPedRelationshipGroup, ped, group);
 }
 
-void SetPedOptionA(Ped ped, int32_t value) {
+void SetPedSetupSwitch1(Ped ped, int32_t value) {
   Call(op::kSetPedOptionA, ped, value);
 }
 
-void SetPedOptionB(Ped ped, int32_t value) {
+void SetPedSetupSwitch2(Ped ped, int32_t value) {
   Call(op::kSetPedOptionB, ped, value);
 }
 
@@ -189,7 +199,7 @@ void SetPedPromptName(Ped ped, const char* name) {
   Call(op::kSetPedPromptName, ped, name);
 }
 
-void SetPedOptionC(Ped ped, int32_t value) {
+void SetPedSetupSwitch3(Ped ped, int32_t value) {
   Call(op::kSetPedOptionC, ped, value);
 }
 
@@ -198,7 +208,7 @@ void TaskStartScenarioInPlace(Ped ped, Hash scenario) {
 }
 
 void TaskDefaultIdle(Ped ped) {
-  Call(op::kTaskDefaultIdle, ped, 10.0f, 20.0f, 1u);
+  Call(op::kTaskDefaultIdle, ped, kDefaultIdleFirstFloat, kDefaultIdleSecondFloat, 1u);
 }
 
 void TaskTurnToFaceEntity(Ped ped, Entity entity) {
@@ -210,7 +220,7 @@ void TaskAimGunAtEntity(Ped ped, Entity target) {
 }
 
 void TaskCombatPed(Ped ped, Ped target) {
-  Call(op::kTaskCombatPed, ped, target, 0u, 16u);
+  Call(op::kTaskCombatPed, ped, target, 0u, kCombatFlags);
 }
 
 void TaskHandsUp(Ped ped, Ped facing) {
@@ -218,8 +228,8 @@ void TaskHandsUp(Ped ped, Ped facing) {
 }
 
 void TaskFleeFrom(Ped ped, Ped threat, const Vector3& position) {
-  Call(op::kTaskFleeFrom, ped, threat, position.x, position.y, position.z, -1.0f, kNoTimeout, 5120u,
-       std::bit_cast<float>(kFleeFlagsBits), 0u);
+  Call(op::kTaskFleeFrom, ped, threat, position.x, position.y, position.z, -1.0f, kNoTimeout,
+       kFleeFlags, std::bit_cast<float>(kFleeFloatBits), 0u);
 }
 
 void ClearPedTasks(Ped ped) {
@@ -227,7 +237,8 @@ void ClearPedTasks(Ped ped) {
 }
 
 void GiveWeaponToPed(Ped ped, Hash weapon, Hash reason) {
-  Call(op::kGiveWeaponToPed, ped, weapon, 500u, 1u, 0u, 0u, 0u, 1.0f, 1.0f, reason, 1u, 0.5f, 1u);
+  Call(op::kGiveWeaponToPed, ped, weapon, kGivenAmmo, 1u, 0u, 0u, 0u, 1.0f, 1.0f, reason, 1u,
+       kGiveWeaponLastFloat, 1u);
 }
 
 Hash GetCurrentPedWeapon(Ped ped) {
@@ -240,6 +251,20 @@ void SetCurrentPedWeapon(Ped ped, Hash weapon) {
   Call(op::kSetCurrentPedWeapon, ped, weapon, 1u, 0u, 0u, 0u);
 }
 
+SpeechParams MakeSpeechParams(const char* lineName, int32_t variation, Hash paramsHash) {
+  // An empty text, never null: the host reads it.
+  static constexpr char kEmptyAuxName[] = "";
+  SpeechParams params{EncodeArg(lineName),
+                      EncodeArg(kEmptyAuxName),
+                      EncodeArg(variation),
+                      EncodeArg(paramsHash),
+                      {}};
+  for (std::size_t i = 0; i < std::size(kSpeechFlags); ++i) {
+    params.flags[i] = EncodeArg(kSpeechFlags[i]);
+  }
+  return params;
+}
+
 void PlayAmbientSpeech(Ped ped, const SpeechParams* params) {
   Call(op::kPlayAmbientSpeech, ped, static_cast<const void*>(params));
 }
@@ -248,4 +273,4 @@ bool IsAnySpeechPlaying(Ped ped) {
   return DecodeBool(Call(op::kIsAnySpeechPlaying, ped));
 }
 
-}  // namespace host
+}  // namespace homestead::host

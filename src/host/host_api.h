@@ -1,11 +1,11 @@
-// Host layer of the plug-in: the six script-hook functions it imports, the
-// Vector3 layout the host exchanges, and HostApi, one named function per host
-// operation the plug-in uses.
+// Host layer of the plug-in: the six script-hook functions it imports, and
+// HostApi, one named function per host operation the plug-in uses.
 //
 // Every operation is called the same way: nativeInit(hash), one nativePush64
 // per argument in the listed order, then nativeCall(), whose result slots are
 // read at once. Arguments are encoded by EncodeArg and results decoded by the
-// Decode* helpers of host_api.cpp; no wrapper encodes or decodes on its own.
+// Decode* helpers of host_api.cpp; no wrapper encodes or decodes on its own,
+// and the speech parameter block is filled by the same EncodeArg.
 //
 // Encodings: 32-bit integers, handles, hashes and booleans zero-extended into
 // the 64-bit slot (-1 arrives as 4294967295); a float as its single-precision
@@ -17,6 +17,8 @@
 
 #include <cstdint>
 
+#include "host/vector3.h"
+
 // Imported from the process that loads the plug-in.
 extern "C" {
 void scriptRegister(void* module, void (*scriptMain)(void));
@@ -27,21 +29,7 @@ void nativePush64(uint64_t value);
 uint64_t* nativeCall(void);
 }
 
-// The host's three-component vector: each float in the low half of its own
-// 8-byte slot, 24 bytes in all. Records that hold positions use this layout.
-struct Vector3 {
-  float x = 0.0f;
-  uint32_t xPad = 0;
-  float y = 0.0f;
-  uint32_t yPad = 0;
-  float z = 0.0f;
-  uint32_t zPad = 0;
-
-  constexpr Vector3() = default;
-  constexpr Vector3(float px, float py, float pz) : x(px), y(py), z(pz) {}
-};
-static_assert(sizeof(Vector3) == 24, "Vector3 must be three 8-byte slots");
-
+namespace homestead {
 namespace host {
 
 using Ped = int32_t;
@@ -102,9 +90,9 @@ inline constexpr uint64_t kTaskHandsUp = 0xF2EAB31979A7F910;
 inline constexpr uint64_t kTaskFleeFrom = 0x7B74D8EEDE9B5727;
 }  // namespace op
 
-// Fixed values that some wrappers supply themselves.
-inline constexpr uint32_t kCoordsBlipStyle = 1664425300;
-inline constexpr uint32_t kFleeFlagsBits = 0x4E808000;  // pushed as this exact float pattern
+// The float that TaskFleeFrom pushes after its flags, given as this exact bit
+// pattern.
+inline constexpr uint32_t kFleeFloatBits = 0x4E808000;
 
 // Parameter block of PlayAmbientSpeech, passed by address: eight 8-byte slots,
 // 32-bit values in the low half with the high half zero.
@@ -112,17 +100,22 @@ struct SpeechParams {
   uint64_t lineName;    // address of the line name
   uint64_t auxName;     // address of an empty text, never null
   uint64_t variation;   // int32 in the low half
-  uint64_t paramsHash;  // HashKey("SPEECH_PARAMS_BEAT_SPOKEN_CLEAR")
-  uint64_t field5;      // 0
-  uint64_t field6;      // 1
-  uint64_t field7;      // 1
-  uint64_t field8;      // 1
+  uint64_t paramsHash;  // HashKey of the speech parameter set's name
+  uint64_t flags[4];    // kSpeechFlags
 };
 static_assert(sizeof(SpeechParams) == 64, "SpeechParams must be eight 8-byte slots");
 
+// The values the host expects after the params hash, in slot order.
+inline constexpr uint32_t kSpeechFlags[4] = {0, 1, 1, 1};
+
+// The block that says `lineName` in `variation` with the parameter set
+// `paramsHash`, each slot encoded as an argument is. The texts must outlive
+// the PlayAmbientSpeech call that passes the block.
+SpeechParams MakeSpeechParams(const char* lineName, int32_t variation, Hash paramsHash);
+
 // --- Texts, blips and objectives ------------------------------------------
 Hash HashKey(const char* text);
-Blip AddBlipForCoords(float x, float y, float z);  // style kCoordsBlipStyle
+Blip AddBlipForCoords(Hash style, float x, float y, float z);
 Blip AddBlipForEntity(Hash style, Entity entity);
 void SetBlipSprite(Blip blip, Hash sprite);  // trailing 1
 void SetBlipScale(Blip blip, float scale);
@@ -155,11 +148,17 @@ Object CreateObject(uint32_t model, const Vector3& position);           // trail
 void DeleteEntity(Entity* entity);
 
 // --- Ped set-up --------------------------------------------------------------
+// The host's three per-ped set-up switches (operations SetPedOptionA, B and
+// C), each taking kSwitchOn or kSwitchOff. What they change is the host's
+// business; the plug-in gives every occupant the first two on and the third
+// off, around his prompt name.
+inline constexpr int32_t kSwitchOff = 0;
+inline constexpr int32_t kSwitchOn = 1;
 void SetPedRelationshipGroup(Ped ped, Hash group);
-void SetPedOptionA(Ped ped, int32_t value);
-void SetPedOptionB(Ped ped, int32_t value);
+void SetPedSetupSwitch1(Ped ped, int32_t value);
+void SetPedSetupSwitch2(Ped ped, int32_t value);
 void SetPedPromptName(Ped ped, const char* name);
-void SetPedOptionC(Ped ped, int32_t value);
+void SetPedSetupSwitch3(Ped ped, int32_t value);
 
 // --- Tasks -------------------------------------------------------------------
 void TaskStartScenarioInPlace(Ped ped, Hash scenario);  // -1, 1, 0, 0, 0, 0
@@ -168,7 +167,7 @@ void TaskTurnToFaceEntity(Ped ped, Entity entity);      // -1, 0, 0, 0
 void TaskAimGunAtEntity(Ped ped, Entity target);        // -1, 1, 1
 void TaskCombatPed(Ped ped, Ped target);                // 0, 16
 void TaskHandsUp(Ped ped, Ped facing);                  // -1, facing, -1, 1
-// Flee from `threat` by way of `position`; -1.0, -1, 5120, kFleeFlagsBits, 0.
+// Flee from `threat` by way of `position`; -1.0, -1, 5120, kFleeFloatBits, 0.
 void TaskFleeFrom(Ped ped, Ped threat, const Vector3& position);
 void ClearPedTasks(Ped ped);  // 1, 0
 
@@ -179,9 +178,11 @@ Hash GetCurrentPedWeapon(Ped ped);               // out-argument, 1, 0, 0
 void SetCurrentPedWeapon(Ped ped, Hash weapon);  // 1, 0, 0, 0
 
 // --- Speech ------------------------------------------------------------------
+// `params` as MakeSpeechParams fills it.
 void PlayAmbientSpeech(Ped ped, const SpeechParams* params);
 bool IsAnySpeechPlaying(Ped ped);
 
 }  // namespace host
+}  // namespace homestead
 
 #endif  // HOMESTEAD_HOST_HOST_API_H

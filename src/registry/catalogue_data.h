@@ -13,6 +13,8 @@
 
 #include "registry/homestead.h"
 
+namespace homestead {
+
 // Game hours a robbed homestead stays unavailable, counted from the teardown.
 inline constexpr int32_t kCooldownHours = 6;
 
@@ -60,5 +62,7 @@ inline constexpr CatalogueEntry kCatalogue[] = {
          {kCoffee, 149.143f, Vector3(2310.874f, -328.781f, 41.899f), kDefenderModel},
      }}},
 };
+
+}  // namespace homestead
 
 #endif  // HOMESTEAD_REGISTRY_CATALOGUE_DATA_H

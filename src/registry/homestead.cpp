@@ -4,6 +4,8 @@
 
 #include "registry/catalogue_data.h"
 
+namespace homestead {
+
 Homestead::Homestead(const Vector3& centerIn, const std::vector<DefenderSpawn>& spawns,
                      const Vector3& lootPositionIn, const std::vector<int32_t>& defendersIn)
     : center(centerIn),
@@ -18,3 +20,5 @@ Homestead::Homestead(const Vector3& centerIn, const std::vector<DefenderSpawn>& 
 void Homestead::EraseDefender(int32_t ped) {
   std::erase(defenders, ped);
 }
+
+}  // namespace homestead

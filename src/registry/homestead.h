@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/host_api.h"
+#include "host/vector3.h"
+
+namespace homestead {
 
 // One occupant to spawn at a homestead. `scenario` has three distinct states:
 // null (use the default idle task), "" (a present, empty scenario name that is
@@ -55,5 +57,7 @@ struct Homestead {
   // Removes every entry equal to `ped`, keeping the order of the rest.
   void EraseDefender(int32_t ped);
 };
+
+}  // namespace homestead
 
 #endif  // HOMESTEAD_REGISTRY_HOMESTEAD_H

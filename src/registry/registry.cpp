@@ -1,5 +1,7 @@
 #include "registry/registry.h"
 
+namespace homestead {
+
 namespace {
 HomesteadRegistry gRegistry;
 }  // namespace
@@ -39,3 +41,5 @@ void HomesteadRegistry::Rehash(std::size_t bucketCount) {
     buckets_[bucket] = i;
   }
 }
+
+}  // namespace homestead

@@ -19,6 +19,8 @@
 
 #include "registry/homestead.h"
 
+namespace homestead {
+
 class HomesteadRegistry {
  public:
   struct Entry {
@@ -57,5 +59,7 @@ class HomesteadRegistry {
 
 // The plug-in's only global object with a constructor and destructor.
 HomesteadRegistry& Registry();
+
+}  // namespace homestead
 
 #endif  // HOMESTEAD_REGISTRY_REGISTRY_H

@@ -11,6 +11,7 @@
 #include "registry/registry.h"
 #include "support/alloc_counter.h"
 
+namespace homestead {
 namespace {
 
 // Heap allocations made by `body`, with the hook's log switched off.
@@ -65,3 +66,4 @@ TEST(SteadyTickTest, QuietTicksAllocateNothing) {
 }
 
 }  // namespace
+}  // namespace homestead

@@ -7,6 +7,7 @@
 #include "encounter/scripted_world.h"
 #include "encounter/stages.h"
 
+namespace homestead {
 namespace {
 
 using ::testing::ElementsAre;
@@ -172,3 +173,4 @@ TEST(ApproachTest, OutOfRangeDrawsSayNothing) {
 }
 
 }  // namespace
+}  // namespace homestead

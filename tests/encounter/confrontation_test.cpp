@@ -9,6 +9,7 @@
 #include "encounter/scripted_world.h"
 #include "encounter/stages.h"
 
+namespace homestead {
 namespace {
 
 using ::testing::ElementsAre;
@@ -268,3 +269,4 @@ TEST(ConfrontationTest, OutOfRangeCaseSaysNothing) {
 }
 
 }  // namespace
+}  // namespace homestead

@@ -16,7 +16,7 @@
 #include "encounter/scripted_world.h"
 #include "support/fake_hook.h"
 
-namespace world {
+namespace homestead::world {
 
 // One expected pushed slot: an exact value, the address of a given text, or
 // anything (an address the test cannot know).
@@ -158,6 +158,6 @@ inline void ExpectLines(const ScriptedWorld& w, std::size_t first,
   }
 }
 
-}  // namespace world
+}  // namespace homestead::world
 
 #endif  // HOMESTEAD_TESTS_ENCOUNTER_HOST_TRACE_H

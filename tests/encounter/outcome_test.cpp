@@ -9,6 +9,7 @@
 #include "encounter/scripted_world.h"
 #include "encounter/stages.h"
 
+namespace homestead {
 namespace {
 
 using ::testing::ElementsAre;
@@ -150,3 +151,4 @@ TEST(OutcomeTest, OutOfRangeCaseSaysNothing) {
 }
 
 }  // namespace
+}  // namespace homestead

@@ -9,6 +9,7 @@
 #include "encounter/scripted_world.h"
 #include "encounter/stages.h"
 
+namespace homestead {
 namespace {
 
 using ::testing::ElementsAre;
@@ -365,3 +366,4 @@ TEST(ReactionsTest, OutOfRangeCasesSayNothing) {
 }
 
 }  // namespace
+}  // namespace homestead

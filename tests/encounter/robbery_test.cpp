@@ -10,6 +10,7 @@
 #include "registry/catalogue.h"
 #include "registry/registry.h"
 
+namespace homestead {
 namespace {
 
 using ::testing::ElementsAre;
@@ -98,3 +99,4 @@ TEST(RobberyTest, TheRoadOfOneRobbery) {
 }
 
 }  // namespace
+}  // namespace homestead

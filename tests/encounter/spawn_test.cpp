@@ -10,6 +10,7 @@
 #include "encounter/stages.h"
 #include "registry/registry.h"
 
+namespace homestead {
 namespace {
 
 using ::testing::ElementsAre;
@@ -273,3 +274,4 @@ TEST(TeardownTest, GoneMoneyStackIsStillClearedFromTheRecord) {
 }
 
 }  // namespace
+}  // namespace homestead

@@ -7,6 +7,7 @@
 #include "encounter/host_trace.h"
 #include "encounter/scripted_world.h"
 
+namespace homestead {
 namespace {
 
 using world::ScriptedWorld;
@@ -106,3 +107,4 @@ TEST(SpeechTest, DrawConversationPicksOnlyCasesInRange) {
 }
 
 }  // namespace
+}  // namespace homestead

@@ -15,6 +15,7 @@
 #include "registry/catalogue.h"
 #include "registry/registry.h"
 
+namespace homestead {
 namespace {
 
 using ::testing::ElementsAre;
@@ -456,3 +457,4 @@ TEST(TickTest, CatalogueHomesteadRunsItsWholeCycle) {
 }
 
 }  // namespace
+}  // namespace homestead

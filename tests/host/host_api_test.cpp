@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "host/blips.h"
 #include "support/fake_hook.h"
 
+namespace homestead {
 namespace {
 
 using fake::FakeHook;
@@ -58,7 +60,7 @@ TEST_F(HostApiTest, EveryWrapperPushesItsHashAndSlotsInOrder) {
   const std::vector<WrapperRow> rows = {
       {"HashKey", [] { host::HashKey(kText); }, 0xFD340785ADF8CFB7, {Address(kText)}},
       {"AddBlipForCoords",
-       [] { host::AddBlipForCoords(kX, kY, kZ); },
+       [] { host::AddBlipForCoords(host::kMarkerBlipStyle, kX, kY, kZ); },
        0x554D9D53F696D002,
        {1664425300, kXBits, kYBits, kZBits}},
       {"AddBlipForEntity",
@@ -127,13 +129,13 @@ TEST_F(HostApiTest, EveryWrapperPushesItsHashAndSlotsInOrder) {
        [] { host::SetPedRelationshipGroup(33, 0x90ABCDEF); },
        0xC80A74AC829DDD92,
        {33, 0x90ABCDEF}},
-      {"SetPedOptionA", [] { host::SetPedOptionA(33, 1); }, 0x9F8AA94D6D97DBF4, {33, 1}},
-      {"SetPedOptionB", [] { host::SetPedOptionB(33, 1); }, 0x971D38760FBC02EF, {33, 1}},
+      {"SetPedSetupSwitch1", [] { host::SetPedSetupSwitch1(33, 1); }, 0x9F8AA94D6D97DBF4, {33, 1}},
+      {"SetPedSetupSwitch2", [] { host::SetPedSetupSwitch2(33, 1); }, 0x971D38760FBC02EF, {33, 1}},
       {"SetPedPromptName",
        [] { host::SetPedPromptName(33, kText); },
        0x4A48B6E03BABB4AC,
        {33, Address(kText)}},
-      {"SetPedOptionC", [] { host::SetPedOptionC(33, 0); }, 0xC8A9481A01E63C28, {33, 0}},
+      {"SetPedSetupSwitch3", [] { host::SetPedSetupSwitch3(33, 0); }, 0xC8A9481A01E63C28, {33, 0}},
       {"TaskStartScenarioInPlace",
        [] { host::TaskStartScenarioInPlace(33, 0xA1B2C3D4); },
        0x524B54361229154F,
@@ -223,8 +225,9 @@ TEST_F(HostApiTest, IntegerResultsIgnoreTheHighHalfOfTheSlot) {
       {"RandomIntInRange", [] { return host::RandomIntInRange(0, 4); }, 0x12345678FFFFFFFF, -1},
       {"PlayerPedId", [] { return host::PlayerPedId(); }, 0xFFFFFFFF00000015, 21},
       {"HashKey", [] { return host::HashKey(kText); }, 0xFFFFFFFF9CB1A162, 0x9CB1A162},
-      {"AddBlipForCoords", [] { return host::AddBlipForCoords(kX, kY, kZ); }, 0x0000000100000202,
-       0x202},
+      {"AddBlipForCoords",
+       [] { return host::AddBlipForCoords(host::kMarkerBlipStyle, kX, kY, kZ); },
+       0x0000000100000202, 0x202},
       {"AddBlipForEntity", [] { return host::AddBlipForEntity(1, 2); }, 0x8000000000000303, 0x303},
       {"GetBlipFromEntity", [] { return host::GetBlipFromEntity(2); }, 0xABCD000000000404, 0x404},
       {"CreatePed", [&] { return host::CreatePed(0x3F094007, p, 0.0f); }, 0x7FFFFFFF00000505,
@@ -323,10 +326,29 @@ TEST(HostLayoutTest, SpeechParamsFieldsEachOccupyTheirOwnSlotInOrder) {
   EXPECT_EQ(offsetof(host::SpeechParams, auxName), 8u);
   EXPECT_EQ(offsetof(host::SpeechParams, variation), 16u);
   EXPECT_EQ(offsetof(host::SpeechParams, paramsHash), 24u);
-  EXPECT_EQ(offsetof(host::SpeechParams, field5), 32u);
-  EXPECT_EQ(offsetof(host::SpeechParams, field6), 40u);
-  EXPECT_EQ(offsetof(host::SpeechParams, field7), 48u);
-  EXPECT_EQ(offsetof(host::SpeechParams, field8), 56u);
+  EXPECT_EQ(offsetof(host::SpeechParams, flags[0]), 32u);
+  EXPECT_EQ(offsetof(host::SpeechParams, flags[1]), 40u);
+  EXPECT_EQ(offsetof(host::SpeechParams, flags[2]), 48u);
+  EXPECT_EQ(offsetof(host::SpeechParams, flags[3]), 56u);
+}
+
+// The block is filled by the argument encoder: a negative variation and a
+// hash with its high bit set must both arrive zero-extended.
+TEST(HostLayoutTest, MakeSpeechParamsEncodesEverySlotAsAnArgument) {
+  const host::SpeechParams params = host::MakeSpeechParams(kText, -2, 0x80000001);
+  uint64_t slots[8];
+  static_assert(sizeof slots == sizeof params);
+  std::memcpy(slots, &params, sizeof params);
+  EXPECT_EQ(slots[0], Address(kText));
+  ASSERT_NE(slots[1], 0u);
+  EXPECT_EQ(fake::Text(slots[1]), "");
+  EXPECT_EQ(slots[2], 0xFFFFFFFEu);
+  EXPECT_EQ(slots[3], 0x80000001u);
+  EXPECT_EQ(slots[4], 0u);
+  EXPECT_EQ(slots[5], 1u);
+  EXPECT_EQ(slots[6], 1u);
+  EXPECT_EQ(slots[7], 1u);
 }
 
 }  // namespace
+}  // namespace homestead

@@ -11,6 +11,7 @@
 #include "registry/registry.h"
 #include "support/fake_hook.h"
 
+namespace homestead {
 namespace {
 
 using fake::FakeHook;
@@ -283,3 +284,4 @@ TEST_F(CatalogueTest, LeavesAHomesteadThatAlreadyHasABlipAlone) {
 }
 
 }  // namespace
+}  // namespace homestead

@@ -10,6 +10,7 @@
 
 #include "registry/homestead.h"
 
+namespace homestead {
 namespace {
 
 void ExpectVector(const Vector3& v, float x, float y, float z) {
@@ -242,3 +243,4 @@ TEST(HomesteadTest, EraseDefenderRemovesEveryCopyAndKeepsTheRestInOrder) {
 }
 
 }  // namespace
+}  // namespace homestead

@@ -18,6 +18,11 @@
 namespace sim {
 namespace {
 
+using homestead::DefenderSpawn;
+using homestead::kCatalogue;
+using homestead::kDefendersPerHomestead;
+using homestead::Vector3;
+
 void ExpectAt(const platform::Vec3& actual, const Vec3& expected) {
   EXPECT_EQ(actual.x, expected.x);
   EXPECT_EQ(actual.y, expected.y);

@@ -1,4 +1,4 @@
-#include "host/entry.h"
+#include "plugin/entry.h"
 
 #include "encounter/tick.h"
 #include "host/host_api.h"
@@ -6,10 +6,10 @@
 
 extern "C" int LibraryEntry(void* module, uint32_t reason, void* /*reserved*/) {
   switch (reason) {
-    case kProcessAttach:
-      scriptRegister(module, ScriptMain);
+    case homestead::kProcessAttach:
+      scriptRegister(module, homestead::ScriptMain);
       break;
-    case kProcessDetach:
+    case homestead::kProcessDetach:
       scriptUnregister(module);
       break;
     default:
@@ -18,6 +18,8 @@ extern "C" int LibraryEntry(void* module, uint32_t reason, void* /*reserved*/) {
   return 1;
 }
 
+namespace homestead {
+
 void ScriptMain() {
   InitHomesteads();
   for (;;) {
@@ -25,3 +27,5 @@ void ScriptMain() {
     scriptWait(0);
   }
 }
+
+}  // namespace homestead

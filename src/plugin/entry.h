@@ -1,14 +1,9 @@
-// The plug-in's entry function and script main loop.
-#ifndef HOMESTEAD_HOST_ENTRY_H
-#define HOMESTEAD_HOST_ENTRY_H
+// The plug-in's entry function and script main loop: the top layer, above the
+// encounter, the registry and the host layer.
+#ifndef HOMESTEAD_PLUGIN_ENTRY_H
+#define HOMESTEAD_PLUGIN_ENTRY_H
 
 #include <cstdint>
-
-// Reasons the loader passes to LibraryEntry.
-inline constexpr uint32_t kProcessDetach = 0;
-inline constexpr uint32_t kProcessAttach = 1;
-inline constexpr uint32_t kThreadAttach = 2;
-inline constexpr uint32_t kThreadDetach = 3;
 
 // The library's one exported function. Attach registers ScriptMain with the
 // script hook, detach unregisters it; thread notifications do nothing. It
@@ -16,8 +11,18 @@ inline constexpr uint32_t kThreadDetach = 3;
 extern "C" __attribute__((visibility("default"))) int LibraryEntry(void* module, uint32_t reason,
                                                                    void* reserved);
 
+namespace homestead {
+
+// Reasons the loader passes to LibraryEntry.
+inline constexpr uint32_t kProcessDetach = 0;
+inline constexpr uint32_t kProcessAttach = 1;
+inline constexpr uint32_t kThreadAttach = 2;
+inline constexpr uint32_t kThreadDetach = 3;
+
 // Runs on the script hook's fibre: builds the catalogue once, then ticks the
 // encounters and yields one frame, forever.
 [[noreturn]] void ScriptMain();
 
-#endif  // HOMESTEAD_HOST_ENTRY_H
+}  // namespace homestead
+
+#endif  // HOMESTEAD_PLUGIN_ENTRY_H

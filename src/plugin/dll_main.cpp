@@ -5,7 +5,7 @@
 // lock meanwhile, so nothing here may call a host operation.
 #include <windows.h>
 
-#include "host/entry.h"
+#include "plugin/entry.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   return LibraryEntry(module, static_cast<uint32_t>(reason), reserved);

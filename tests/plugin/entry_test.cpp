@@ -1,5 +1,5 @@
 // Tests of the library entry function and the script main loop.
-#include "host/entry.h"
+#include "plugin/entry.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "registry/registry.h"
 #include "support/fake_hook.h"
 
+namespace homestead {
 namespace {
 
 using fake::Event;
@@ -102,3 +103,4 @@ TEST_F(EntryTest, ScriptMainBuildsTheCatalogueOnceThenTicksAndYieldsEachFrame) {
 }
 
 }  // namespace
+}  // namespace homestead
