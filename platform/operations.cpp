@@ -9,9 +9,6 @@
 namespace platform {
 namespace {
 
-using A = ArgKind;
-using R = ResultKind;
-
 constexpr Operation Op(OpId id, std::string_view name, uint64_t hash, ResultKind result,
                        std::initializer_list<ArgKind> args) {
   Operation op{id, name, hash, result, static_cast<uint8_t>(args.size()), {}};
@@ -20,84 +17,18 @@ constexpr Operation Op(OpId id, std::string_view name, uint64_t hash, ResultKind
   return op;
 }
 
-// Hashes and argument lists of the host's protocol, one line per operation.
-constexpr std::array<Operation, 46> kTable = {{
-    Op(OpId::kHashKey, "HashKey", 0xFD340785ADF8CFB7, R::kUint32, {A::kText}),
-    Op(OpId::kAddBlipForCoords, "AddBlipForCoords", 0x554D9D53F696D002, R::kInt32,
-       {A::kUint32, A::kFloat, A::kFloat, A::kFloat}),
-    Op(OpId::kSetBlipSprite, "SetBlipSprite", 0x74F74D3207ED525C, R::kNone,
-       {A::kInt32, A::kUint32, A::kBool}),
-    Op(OpId::kSetBlipScale, "SetBlipScale", 0xD38744167B2FA257, R::kNone, {A::kInt32, A::kFloat}),
-    Op(OpId::kCreateVarString, "CreateVarString", 0xFA925AC00EB830B9, R::kUint64,
-       {A::kInt32, A::kText, A::kText}),
-    Op(OpId::kSetBlipName, "SetBlipName", 0x9CB1A1623062F402, R::kNone, {A::kInt32, A::kUint64}),
-    Op(OpId::kAddBlipModifier, "AddBlipModifier", 0x662D364ABF16DE2F, R::kNone,
-       {A::kInt32, A::kUint32}),
-    Op(OpId::kIsActivitySuppressed, "IsActivitySuppressed", 0xB15CD1CF58771DE1, R::kBool, {}),
-    Op(OpId::kGetClockHours, "GetClockHours", 0xC82CF208C2B19199, R::kInt32, {}),
-    Op(OpId::kPlayerPedId, "PlayerPedId", 0x096275889B8E0EE0, R::kInt32, {}),
-    Op(OpId::kGetEntityCoords, "GetEntityCoords", 0xA86D5F069399F44D, R::kVector3,
-       {A::kInt32, A::kBool, A::kBool}),
-    Op(OpId::kDistanceBetweenCoords, "DistanceBetweenCoords", 0x0BE7F4E3CDBAFB28, R::kFloat,
-       {A::kFloat, A::kFloat, A::kFloat, A::kFloat, A::kFloat, A::kFloat, A::kBool}),
-    Op(OpId::kRemoveBlip, "RemoveBlip", 0xF2C3C9DA47AAA54A, R::kNone, {A::kHandleRef}),
-    Op(OpId::kRequestModel, "RequestModel", 0xFA28FE3A6246FC30, R::kNone, {A::kUint32, A::kBool}),
-    Op(OpId::kHasModelLoaded, "HasModelLoaded", 0x1283B8B89DD5D1B6, R::kBool, {A::kUint32}),
-    Op(OpId::kCreatePed, "CreatePed", 0xD49F9B0955C367DE, R::kInt32,
-       {A::kUint32, A::kFloat, A::kFloat, A::kFloat, A::kFloat, A::kBool, A::kBool, A::kBool,
-        A::kBool}),
-    Op(OpId::kSetPedRelationshipGroup, "SetPedRelationshipGroup", 0xC80A74AC829DDD92, R::kNone,
-       {A::kInt32, A::kUint32}),
-    Op(OpId::kSetPedOptionA, "SetPedOptionA", 0x9F8AA94D6D97DBF4, R::kNone, {A::kInt32, A::kInt32}),
-    Op(OpId::kSetPedOptionB, "SetPedOptionB", 0x971D38760FBC02EF, R::kNone, {A::kInt32, A::kInt32}),
-    Op(OpId::kSetPedPromptName, "SetPedPromptName", 0x4A48B6E03BABB4AC, R::kNone,
-       {A::kInt32, A::kText}),
-    Op(OpId::kSetPedOptionC, "SetPedOptionC", 0xC8A9481A01E63C28, R::kNone, {A::kInt32, A::kInt32}),
-    Op(OpId::kTaskStartScenarioInPlace, "TaskStartScenarioInPlace", 0x524B54361229154F, R::kNone,
-       {A::kInt32, A::kUint32, A::kInt32, A::kBool, A::kBool, A::kBool, A::kBool, A::kBool}),
-    Op(OpId::kTaskDefaultIdle, "TaskDefaultIdle", 0x4A58A47A72E3FCB4, R::kNone,
-       {A::kInt32, A::kFloat, A::kFloat, A::kBool}),
-    Op(OpId::kDoesEntityExist, "DoesEntityExist", 0xD42BD6EB2E0F1677, R::kBool, {A::kInt32}),
-    Op(OpId::kAddBlipForEntity, "AddBlipForEntity", 0x23F74C2FDA6E7C61, R::kInt32,
-       {A::kUint32, A::kInt32}),
-    Op(OpId::kSetModelAsNoLongerNeeded, "SetModelAsNoLongerNeeded", 0x4AD96EF928BD4F9A, R::kNone,
-       {A::kUint32}),
-    Op(OpId::kCreateObject, "CreateObject", 0x509D5878EB39E842, R::kInt32,
-       {A::kUint32, A::kFloat, A::kFloat, A::kFloat, A::kBool, A::kBool, A::kBool, A::kBool,
-        A::kBool}),
-    Op(OpId::kDeleteEntity, "DeleteEntity", 0x4CD38C78BD19A497, R::kNone, {A::kHandleRef}),
-    Op(OpId::kPlayAmbientSpeech, "PlayAmbientSpeech", 0x8E04FEDD28D42462, R::kBool,
-       {A::kInt32, A::kSpeechParams}),
-    Op(OpId::kIsAnySpeechPlaying, "IsAnySpeechPlaying", 0x729072355FA39EC9, R::kBool, {A::kInt32}),
-    Op(OpId::kRandomIntInRange, "RandomIntInRange", 0xD53343AA4FB7DD28, R::kInt32,
-       {A::kInt32, A::kInt32}),
-    Op(OpId::kIsEntityDead, "IsEntityDead", 0x7D5B1F88E7504BBA, R::kBool, {A::kInt32}),
-    Op(OpId::kSetObjectiveText, "SetObjectiveText", 0xFA233F8FE190514C, R::kNone, {A::kText}),
-    Op(OpId::kShowObjective, "ShowObjective", 0xE9990552DEC71600, R::kNone, {}),
-    Op(OpId::kClearObjective, "ClearObjective", 0xDFF0D417277B41F8, R::kNone, {}),
-    Op(OpId::kTaskTurnToFaceEntity, "TaskTurnToFaceEntity", 0x5AD23D40115353AC, R::kNone,
-       {A::kInt32, A::kInt32, A::kInt32, A::kInt32, A::kInt32, A::kInt32}),
-    Op(OpId::kGiveWeaponToPed, "GiveWeaponToPed", 0x5E3BDDBCB83F3D84, R::kNone,
-       {A::kInt32, A::kUint32, A::kInt32, A::kBool, A::kInt32, A::kInt32, A::kInt32, A::kFloat,
-        A::kFloat, A::kUint32, A::kBool, A::kFloat, A::kBool}),
-    Op(OpId::kGetCurrentPedWeapon, "GetCurrentPedWeapon", 0x3A87E44BB9A01D54, R::kBool,
-       {A::kInt32, A::kOutUint32, A::kBool, A::kInt32, A::kBool}),
-    Op(OpId::kSetCurrentPedWeapon, "SetCurrentPedWeapon", 0xADF692B254977C0C, R::kNone,
-       {A::kInt32, A::kUint32, A::kBool, A::kInt32, A::kBool, A::kBool}),
-    Op(OpId::kTaskAimGunAtEntity, "TaskAimGunAtEntity", 0x9B53BB6E8943AF53, R::kNone,
-       {A::kInt32, A::kInt32, A::kInt32, A::kBool, A::kBool}),
-    Op(OpId::kTaskCombatPed, "TaskCombatPed", 0xF166E48407BAC484, R::kNone,
-       {A::kInt32, A::kInt32, A::kInt32, A::kInt32}),
-    Op(OpId::kGetBlipFromEntity, "GetBlipFromEntity", 0x6D2C41A8BD6D6FD0, R::kInt32, {A::kInt32}),
-    Op(OpId::kDoesBlipExist, "DoesBlipExist", 0xCD82FA174080B3B1, R::kBool, {A::kInt32}),
-    Op(OpId::kClearPedTasks, "ClearPedTasks", 0xE1EF3C1216AFF2CD, R::kNone,
-       {A::kInt32, A::kBool, A::kBool}),
-    Op(OpId::kTaskHandsUp, "TaskHandsUp", 0xF2EAB31979A7F910, R::kNone,
-       {A::kInt32, A::kInt32, A::kInt32, A::kInt32, A::kBool}),
-    Op(OpId::kTaskFleeFrom, "TaskFleeFrom", 0x7B74D8EEDE9B5727, R::kNone,
-       {A::kInt32, A::kInt32, A::kFloat, A::kFloat, A::kFloat, A::kFloat, A::kInt32, A::kInt32,
-        A::kFloat, A::kInt32}),
-}};
+// Hashes and argument lists of the host's protocol, from operations.def.
+constexpr auto kTable = [] {
+  using enum ArgKind;
+  return std::array<Operation, kOperationCount>{{
+#define HOMESTEAD_KINDS(...) __VA_ARGS__
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) \
+  Op(OpId::k##name, #name, hash, ResultKind::result, {HOMESTEAD_KINDS args}),
+#include "platform/operations.def"
+#undef HOMESTEAD_OPERATION
+#undef HOMESTEAD_KINDS
+  }};
+}();
 static_assert(kTable.size() == kOperationCount, "one table entry per OpId");
 
 constexpr bool TableIsConsistent() {

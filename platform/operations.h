@@ -1,10 +1,10 @@
 // The host's table of operations and the decoding of one call.
 //
-// Every operation a plug-in may call is listed once, with its name, its
-// 64-bit hash, the kind of each argument in push order and the kind of its
-// result. The dispatcher (host.h) looks a hash up here, checks the argument
-// count, decodes the pushed 64-bit slots by the listed kinds and encodes the
-// answer into the result slots.
+// Every operation a plug-in may call is listed once, in operations.def, with
+// its name, its 64-bit hash, the kind of each argument in push order and the
+// kind of its result; this header and the table expand that one list. The dispatcher (host.h) looks
+// a hash up here, checks the argument count, decodes the pushed 64-bit slots by the listed kinds
+// and encodes the answer into the result slots.
 //
 // Slot encodings: a 32-bit value in the low half with the high half zero; a
 // float as its single-precision bit pattern in the low half; a text or an
@@ -40,54 +40,19 @@ enum class ResultKind : uint8_t { kNone, kInt32, kUint32, kBool, kFloat, kUint64
 
 // One entry per operation, in table order.
 enum class OpId : uint8_t {
-  kHashKey,
-  kAddBlipForCoords,
-  kSetBlipSprite,
-  kSetBlipScale,
-  kCreateVarString,
-  kSetBlipName,
-  kAddBlipModifier,
-  kIsActivitySuppressed,
-  kGetClockHours,
-  kPlayerPedId,
-  kGetEntityCoords,
-  kDistanceBetweenCoords,
-  kRemoveBlip,
-  kRequestModel,
-  kHasModelLoaded,
-  kCreatePed,
-  kSetPedRelationshipGroup,
-  kSetPedOptionA,
-  kSetPedOptionB,
-  kSetPedPromptName,
-  kSetPedOptionC,
-  kTaskStartScenarioInPlace,
-  kTaskDefaultIdle,
-  kDoesEntityExist,
-  kAddBlipForEntity,
-  kSetModelAsNoLongerNeeded,
-  kCreateObject,
-  kDeleteEntity,
-  kPlayAmbientSpeech,
-  kIsAnySpeechPlaying,
-  kRandomIntInRange,
-  kIsEntityDead,
-  kSetObjectiveText,
-  kShowObjective,
-  kClearObjective,
-  kTaskTurnToFaceEntity,
-  kGiveWeaponToPed,
-  kGetCurrentPedWeapon,
-  kSetCurrentPedWeapon,
-  kTaskAimGunAtEntity,
-  kTaskCombatPed,
-  kGetBlipFromEntity,
-  kDoesBlipExist,
-  kClearPedTasks,
-  kTaskHandsUp,
-  kTaskFleeFrom,
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) k##name,
+#include "platform/operations.def"
+#undef HOMESTEAD_OPERATION
   kCount,
 };
+
+// Each operation's hash by name, for code that needs it as a constant.
+namespace op_hash {
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) \
+  inline constexpr uint64_t k##name = hash;
+#include "platform/operations.def"
+#undef HOMESTEAD_OPERATION
+}  // namespace op_hash
 
 inline constexpr std::size_t kOperationCount = static_cast<std::size_t>(OpId::kCount);
 // The longest argument list of any operation (GiveWeaponToPed).

@@ -22,52 +22,9 @@ using platform::ResultKind;
 // empty name is an argument whose meaning lies with the host alone, written
 // only in "args".
 constexpr std::array<std::string_view, platform::kOperationCount> kArgNames = {{
-    "text",                                        // HashKey
-    "style,x,y,z",                                 // AddBlipForCoords
-    "blip,sprite,",                                // SetBlipSprite
-    "blip,scale",                                  // SetBlipScale
-    "kind,format,text",                            // CreateVarString
-    "blip,name",                                   // SetBlipName
-    "blip,modifier",                               // AddBlipModifier
-    "",                                            // IsActivitySuppressed
-    "",                                            // GetClockHours
-    "",                                            // PlayerPedId
-    "entity,,",                                    // GetEntityCoords
-    "x1,y1,z1,x2,y2,z2,use_z",                     // DistanceBetweenCoords
-    "blip",                                        // RemoveBlip
-    "model,",                                      // RequestModel
-    "model",                                       // HasModelLoaded
-    "model,x,y,z,heading,,,,",                     // CreatePed
-    "ped,group",                                   // SetPedRelationshipGroup
-    "ped,value",                                   // SetPedOptionA
-    "ped,value",                                   // SetPedOptionB
-    "ped,name",                                    // SetPedPromptName
-    "ped,value",                                   // SetPedOptionC
-    "ped,scenario,duration,,,,,",                  // TaskStartScenarioInPlace
-    "ped,,,",                                      // TaskDefaultIdle
-    "entity",                                      // DoesEntityExist
-    "style,entity",                                // AddBlipForEntity
-    "model",                                       // SetModelAsNoLongerNeeded
-    "model,x,y,z,,,,,",                            // CreateObject
-    "entity",                                      // DeleteEntity
-    "ped,speech",                                  // PlayAmbientSpeech
-    "ped",                                         // IsAnySpeechPlaying
-    "min,max",                                     // RandomIntInRange
-    "entity",                                      // IsEntityDead
-    "text",                                        // SetObjectiveText
-    "",                                            // ShowObjective
-    "",                                            // ClearObjective
-    "ped,target,duration,,,",                      // TaskTurnToFaceEntity
-    "ped,weapon,ammo,,,,,,,reason,,,",             // GiveWeaponToPed
-    "ped,weapon,,,",                               // GetCurrentPedWeapon
-    "ped,weapon,,,,",                              // SetCurrentPedWeapon
-    "ped,target,duration,,",                       // TaskAimGunAtEntity
-    "ped,target,,",                                // TaskCombatPed
-    "entity",                                      // GetBlipFromEntity
-    "blip",                                        // DoesBlipExist
-    "ped,,",                                       // ClearPedTasks
-    "ped,duration,facing,,",                       // TaskHandsUp
-    "ped,threat,x,y,z,distance,duration,flags,,",  // TaskFleeFrom
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) argNames,
+#include "platform/operations.def"
+#undef HOMESTEAD_OPERATION
 }};
 
 // The name of argument `index` of `id`, or "" when it has none.

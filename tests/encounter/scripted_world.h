@@ -29,61 +29,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/operations.h"
 #include "registry/homestead.h"
 #include "support/fake_hook.h"
 
 namespace homestead::world {
 
-// Operation hashes as the host knows them, written down independently of the
-// plug-in's own table.
-namespace op {
-inline constexpr uint64_t kHashKey = 0xFD340785ADF8CFB7;
-inline constexpr uint64_t kAddBlipForCoords = 0x554D9D53F696D002;
-inline constexpr uint64_t kSetBlipSprite = 0x74F74D3207ED525C;
-inline constexpr uint64_t kSetBlipScale = 0xD38744167B2FA257;
-inline constexpr uint64_t kCreateVarString = 0xFA925AC00EB830B9;
-inline constexpr uint64_t kSetBlipName = 0x9CB1A1623062F402;
-inline constexpr uint64_t kAddBlipModifier = 0x662D364ABF16DE2F;
-inline constexpr uint64_t kIsActivitySuppressed = 0xB15CD1CF58771DE1;
-inline constexpr uint64_t kGetClockHours = 0xC82CF208C2B19199;
-inline constexpr uint64_t kPlayerPedId = 0x096275889B8E0EE0;
-inline constexpr uint64_t kGetEntityCoords = 0xA86D5F069399F44D;
-inline constexpr uint64_t kDistanceBetweenCoords = 0x0BE7F4E3CDBAFB28;
-inline constexpr uint64_t kRemoveBlip = 0xF2C3C9DA47AAA54A;
-inline constexpr uint64_t kRequestModel = 0xFA28FE3A6246FC30;
-inline constexpr uint64_t kHasModelLoaded = 0x1283B8B89DD5D1B6;
-inline constexpr uint64_t kCreatePed = 0xD49F9B0955C367DE;
-inline constexpr uint64_t kSetPedRelationshipGroup = 0xC80A74AC829DDD92;
-inline constexpr uint64_t kSetPedOptionA = 0x9F8AA94D6D97DBF4;
-inline constexpr uint64_t kSetPedOptionB = 0x971D38760FBC02EF;
-inline constexpr uint64_t kSetPedPromptName = 0x4A48B6E03BABB4AC;
-inline constexpr uint64_t kSetPedOptionC = 0xC8A9481A01E63C28;
-inline constexpr uint64_t kTaskStartScenarioInPlace = 0x524B54361229154F;
-inline constexpr uint64_t kTaskDefaultIdle = 0x4A58A47A72E3FCB4;
-inline constexpr uint64_t kDoesEntityExist = 0xD42BD6EB2E0F1677;
-inline constexpr uint64_t kAddBlipForEntity = 0x23F74C2FDA6E7C61;
-inline constexpr uint64_t kSetModelAsNoLongerNeeded = 0x4AD96EF928BD4F9A;
-inline constexpr uint64_t kCreateObject = 0x509D5878EB39E842;
-inline constexpr uint64_t kDeleteEntity = 0x4CD38C78BD19A497;
-inline constexpr uint64_t kPlayAmbientSpeech = 0x8E04FEDD28D42462;
-inline constexpr uint64_t kIsAnySpeechPlaying = 0x729072355FA39EC9;
-inline constexpr uint64_t kRandomIntInRange = 0xD53343AA4FB7DD28;
-inline constexpr uint64_t kIsEntityDead = 0x7D5B1F88E7504BBA;
-inline constexpr uint64_t kSetObjectiveText = 0xFA233F8FE190514C;
-inline constexpr uint64_t kShowObjective = 0xE9990552DEC71600;
-inline constexpr uint64_t kClearObjective = 0xDFF0D417277B41F8;
-inline constexpr uint64_t kTaskTurnToFaceEntity = 0x5AD23D40115353AC;
-inline constexpr uint64_t kGiveWeaponToPed = 0x5E3BDDBCB83F3D84;
-inline constexpr uint64_t kGetCurrentPedWeapon = 0x3A87E44BB9A01D54;
-inline constexpr uint64_t kSetCurrentPedWeapon = 0xADF692B254977C0C;
-inline constexpr uint64_t kTaskAimGunAtEntity = 0x9B53BB6E8943AF53;
-inline constexpr uint64_t kTaskCombatPed = 0xF166E48407BAC484;
-inline constexpr uint64_t kGetBlipFromEntity = 0x6D2C41A8BD6D6FD0;
-inline constexpr uint64_t kDoesBlipExist = 0xCD82FA174080B3B1;
-inline constexpr uint64_t kClearPedTasks = 0xE1EF3C1216AFF2CD;
-inline constexpr uint64_t kTaskHandsUp = 0xF2EAB31979A7F910;
-inline constexpr uint64_t kTaskFleeFrom = 0x7B74D8EEDE9B5727;
-}  // namespace op
+// Operation hashes as the host knows them: the platform's table, which is
+// written down independently of the plug-in's own.
+namespace op = ::platform::op_hash;
 
 // Readable name of an operation, for failure messages.
 const char* OpName(uint64_t hash);

@@ -13,10 +13,13 @@
 #include <vector>
 
 #include "host/blips.h"
+#include "platform/operations.h"
 #include "support/fake_hook.h"
 
 namespace homestead {
 namespace {
+
+namespace op_hash = ::platform::op_hash;
 
 using fake::FakeHook;
 
@@ -58,123 +61,153 @@ TEST_F(HostApiTest, EveryWrapperPushesItsHashAndSlotsInOrder) {
   constexpr uint64_t kBBits[] = {0x41480000, 0x42C84000, 0xC1080000};
 
   const std::vector<WrapperRow> rows = {
-      {"HashKey", [] { host::HashKey(kText); }, 0xFD340785ADF8CFB7, {Address(kText)}},
+      {"HashKey", [] { host::HashKey(kText); }, op_hash::kHashKey, {Address(kText)}},
       {"AddBlipForCoords",
        [] { host::AddBlipForCoords(host::kMarkerBlipStyle, kX, kY, kZ); },
-       0x554D9D53F696D002,
+       op_hash::kAddBlipForCoords,
        {1664425300, kXBits, kYBits, kZBits}},
       {"AddBlipForEntity",
        [] { host::AddBlipForEntity(0xDEADBEEF, -7); },
-       0x23F74C2FDA6E7C61,
+       op_hash::kAddBlipForEntity,
        {0xDEADBEEF, 0xFFFFFFF9}},
       {"SetBlipSprite",
        [] { host::SetBlipSprite(-3, 0x80000001); },
-       0x74F74D3207ED525C,
+       op_hash::kSetBlipSprite,
        {0xFFFFFFFD, 0x80000001, 1}},
-      {"SetBlipScale", [] { host::SetBlipScale(12, 0.6f); }, 0xD38744167B2FA257, {12, 0x3F19999A}},
+      {"SetBlipScale",
+       [] { host::SetBlipScale(12, 0.6f); },
+       op_hash::kSetBlipScale,
+       {12, 0x3F19999A}},
       {"CreateVarString",
        [] { host::CreateVarString(10, kFormat, kText); },
-       0xFA925AC00EB830B9,
+       op_hash::kCreateVarString,
        {10, Address(kFormat), Address(kText)}},
       {"SetBlipName",
        [] { host::SetBlipName(12, 0x1234567890ABCDEF); },
-       0x9CB1A1623062F402,
+       op_hash::kSetBlipName,
        {12, 0x1234567890ABCDEF}},
       {"AddBlipModifier",
        [] { host::AddBlipModifier(12, 0xCAFEF00D); },
-       0x662D364ABF16DE2F,
+       op_hash::kAddBlipModifier,
        {12, 0xCAFEF00D}},
-      {"RemoveBlip", [] { host::RemoveBlip(&blip); }, 0xF2C3C9DA47AAA54A, {Address(&blip)}},
-      {"GetBlipFromEntity", [] { host::GetBlipFromEntity(33); }, 0x6D2C41A8BD6D6FD0, {33}},
-      {"DoesBlipExist", [] { host::DoesBlipExist(12); }, 0xCD82FA174080B3B1, {12}},
+      {"RemoveBlip", [] { host::RemoveBlip(&blip); }, op_hash::kRemoveBlip, {Address(&blip)}},
+      {"GetBlipFromEntity", [] { host::GetBlipFromEntity(33); }, op_hash::kGetBlipFromEntity, {33}},
+      {"DoesBlipExist", [] { host::DoesBlipExist(12); }, op_hash::kDoesBlipExist, {12}},
       {"SetObjectiveText",
        [] { host::SetObjectiveText(kText); },
-       0xFA233F8FE190514C,
+       op_hash::kSetObjectiveText,
        {Address(kText)}},
-      {"ShowObjective", [] { host::ShowObjective(); }, 0xE9990552DEC71600, {}},
-      {"ClearObjective", [] { host::ClearObjective(); }, 0xDFF0D417277B41F8, {}},
-      {"IsActivitySuppressed", [] { host::IsActivitySuppressed(); }, 0xB15CD1CF58771DE1, {}},
-      {"GetClockHours", [] { host::GetClockHours(); }, 0xC82CF208C2B19199, {}},
-      {"PlayerPedId", [] { host::PlayerPedId(); }, 0x096275889B8E0EE0, {}},
-      {"GetEntityCoords", [] { host::GetEntityCoords(-1); }, 0xA86D5F069399F44D, {kMinusOne, 1, 0}},
+      {"ShowObjective", [] { host::ShowObjective(); }, op_hash::kShowObjective, {}},
+      {"ClearObjective", [] { host::ClearObjective(); }, op_hash::kClearObjective, {}},
+      {"IsActivitySuppressed",
+       [] { host::IsActivitySuppressed(); },
+       op_hash::kIsActivitySuppressed,
+       {}},
+      {"GetClockHours", [] { host::GetClockHours(); }, op_hash::kGetClockHours, {}},
+      {"PlayerPedId", [] { host::PlayerPedId(); }, op_hash::kPlayerPedId, {}},
+      {"GetEntityCoords",
+       [] { host::GetEntityCoords(-1); },
+       op_hash::kGetEntityCoords,
+       {kMinusOne, 1, 0}},
       {"DistanceBetweenCoords",
        [&] { host::DistanceBetweenCoords(a, b); },
-       0x0BE7F4E3CDBAFB28,
+       op_hash::kDistanceBetweenCoords,
        {kXBits, kYBits, kZBits, kBBits[0], kBBits[1], kBBits[2], 1}},
-      {"DoesEntityExist", [] { host::DoesEntityExist(33); }, 0xD42BD6EB2E0F1677, {33}},
-      {"IsEntityDead", [] { host::IsEntityDead(33); }, 0x7D5B1F88E7504BBA, {33}},
+      {"DoesEntityExist", [] { host::DoesEntityExist(33); }, op_hash::kDoesEntityExist, {33}},
+      {"IsEntityDead", [] { host::IsEntityDead(33); }, op_hash::kIsEntityDead, {33}},
       {"RandomIntInRange",
        [] { host::RandomIntInRange(-1, 8); },
-       0xD53343AA4FB7DD28,
+       op_hash::kRandomIntInRange,
        {kMinusOne, 8}},
-      {"RequestModel", [] { host::RequestModel(0x3F094007); }, 0xFA28FE3A6246FC30, {0x3F094007, 0}},
+      {"RequestModel",
+       [] { host::RequestModel(0x3F094007); },
+       op_hash::kRequestModel,
+       {0x3F094007, 0}},
       {"HasModelLoaded",
        [] { host::HasModelLoaded(0xFC40AF1B); },
-       0x1283B8B89DD5D1B6,
+       op_hash::kHasModelLoaded,
        {0xFC40AF1B}},
       {"SetModelAsNoLongerNeeded",
        [] { host::SetModelAsNoLongerNeeded(0xFC40AF1B); },
-       0x4AD96EF928BD4F9A,
+       op_hash::kSetModelAsNoLongerNeeded,
        {0xFC40AF1B}},
       {"CreatePed",
        [&] { host::CreatePed(0x3F094007, a, 271.25f); },
-       0xD49F9B0955C367DE,
+       op_hash::kCreatePed,
        {0x3F094007, kXBits, kYBits, kZBits, 0x4387A000, 1, 1, 0, 0}},
       {"CreateObject",
        [&] { host::CreateObject(0xFC40AF1B, a); },
-       0x509D5878EB39E842,
+       op_hash::kCreateObject,
        {0xFC40AF1B, kXBits, kYBits, kZBits, 1, 1, 0, 0, 1}},
-      {"DeleteEntity", [] { host::DeleteEntity(&entity); }, 0x4CD38C78BD19A497, {Address(&entity)}},
+      {"DeleteEntity",
+       [] { host::DeleteEntity(&entity); },
+       op_hash::kDeleteEntity,
+       {Address(&entity)}},
       {"SetPedRelationshipGroup",
        [] { host::SetPedRelationshipGroup(33, 0x90ABCDEF); },
-       0xC80A74AC829DDD92,
+       op_hash::kSetPedRelationshipGroup,
        {33, 0x90ABCDEF}},
-      {"SetPedSetupSwitch1", [] { host::SetPedSetupSwitch1(33, 1); }, 0x9F8AA94D6D97DBF4, {33, 1}},
-      {"SetPedSetupSwitch2", [] { host::SetPedSetupSwitch2(33, 1); }, 0x971D38760FBC02EF, {33, 1}},
+      {"SetPedSetupSwitch1",
+       [] { host::SetPedSetupSwitch1(33, 1); },
+       op_hash::kSetPedOptionA,
+       {33, 1}},
+      {"SetPedSetupSwitch2",
+       [] { host::SetPedSetupSwitch2(33, 1); },
+       op_hash::kSetPedOptionB,
+       {33, 1}},
       {"SetPedPromptName",
        [] { host::SetPedPromptName(33, kText); },
-       0x4A48B6E03BABB4AC,
+       op_hash::kSetPedPromptName,
        {33, Address(kText)}},
-      {"SetPedSetupSwitch3", [] { host::SetPedSetupSwitch3(33, 0); }, 0xC8A9481A01E63C28, {33, 0}},
+      {"SetPedSetupSwitch3",
+       [] { host::SetPedSetupSwitch3(33, 0); },
+       op_hash::kSetPedOptionC,
+       {33, 0}},
       {"TaskStartScenarioInPlace",
        [] { host::TaskStartScenarioInPlace(33, 0xA1B2C3D4); },
-       0x524B54361229154F,
+       op_hash::kTaskStartScenarioInPlace,
        {33, 0xA1B2C3D4, kMinusOne, 1, 0, 0, 0, 0}},
       {"TaskDefaultIdle",
        [] { host::TaskDefaultIdle(33); },
-       0x4A58A47A72E3FCB4,
+       op_hash::kTaskDefaultIdle,
        {33, 0x41200000, 0x41A00000, 1}},
       {"TaskTurnToFaceEntity",
        [] { host::TaskTurnToFaceEntity(33, 44); },
-       0x5AD23D40115353AC,
+       op_hash::kTaskTurnToFaceEntity,
        {33, 44, kMinusOne, 0, 0, 0}},
       {"TaskAimGunAtEntity",
        [] { host::TaskAimGunAtEntity(33, 44); },
-       0x9B53BB6E8943AF53,
+       op_hash::kTaskAimGunAtEntity,
        {33, 44, kMinusOne, 1, 1}},
-      {"TaskCombatPed", [] { host::TaskCombatPed(33, 44); }, 0xF166E48407BAC484, {33, 44, 0, 16}},
+      {"TaskCombatPed",
+       [] { host::TaskCombatPed(33, 44); },
+       op_hash::kTaskCombatPed,
+       {33, 44, 0, 16}},
       {"TaskHandsUp",
        [] { host::TaskHandsUp(33, 44); },
-       0xF2EAB31979A7F910,
+       op_hash::kTaskHandsUp,
        {33, kMinusOne, 44, kMinusOne, 1}},
       {"TaskFleeFrom",
        [&] { host::TaskFleeFrom(33, 44, a); },
-       0x7B74D8EEDE9B5727,
+       op_hash::kTaskFleeFrom,
        {33, 44, kXBits, kYBits, kZBits, 0xBF800000, kMinusOne, 5120, 0x4E808000, 0}},
-      {"ClearPedTasks", [] { host::ClearPedTasks(33); }, 0xE1EF3C1216AFF2CD, {33, 1, 0}},
+      {"ClearPedTasks", [] { host::ClearPedTasks(33); }, op_hash::kClearPedTasks, {33, 1, 0}},
       {"GiveWeaponToPed",
        [] { host::GiveWeaponToPed(33, 0x1B06D571, 0x2CD419DC); },
-       0x5E3BDDBCB83F3D84,
+       op_hash::kGiveWeaponToPed,
        {33, 0x1B06D571, 500, 1, 0, 0, 0, 0x3F800000, 0x3F800000, 0x2CD419DC, 1, 0x3F000000, 1}},
       {"SetCurrentPedWeapon",
        [] { host::SetCurrentPedWeapon(33, 0x1B06D571); },
-       0xADF692B254977C0C,
+       op_hash::kSetCurrentPedWeapon,
        {33, 0x1B06D571, 1, 0, 0, 0}},
       {"PlayAmbientSpeech",
        [] { host::PlayAmbientSpeech(33, &params); },
-       0x8E04FEDD28D42462,
+       op_hash::kPlayAmbientSpeech,
        {33, Address(&params)}},
-      {"IsAnySpeechPlaying", [] { host::IsAnySpeechPlaying(33); }, 0x729072355FA39EC9, {33}},
+      {"IsAnySpeechPlaying",
+       [] { host::IsAnySpeechPlaying(33); },
+       op_hash::kIsAnySpeechPlaying,
+       {33}},
   };
 
   for (const WrapperRow& row : rows) {
@@ -285,12 +318,13 @@ TEST_F(HostApiTest, BooleanResultsTestTheWholeLowHalfOnly) {
 TEST_F(HostApiTest, FloatVectorAndStringResultsDecodeTheirSlots) {
   FakeHook::Get().responder = [](uint64_t hash, const std::vector<uint64_t>&) -> fake::Result {
     switch (hash) {
-      case 0x0BE7F4E3CDBAFB28:  // DistanceBetweenCoords: 12.5 under a garbage high half
+      case op_hash::kDistanceBetweenCoords:  // DistanceBetweenCoords: 12.5 under a garbage high
+                                             // half
         return {0xFFFFFFFF41480000, 0x3F800000, 0x3F800000};
-      case 0xA86D5F069399F44D:  // GetEntityCoords
+      case op_hash::kGetEntityCoords:  // GetEntityCoords
         return {0xAAAAAAAA00000000 | kXBits, 0xBBBBBBBB00000000 | kYBits,
                 0xCCCCCCCC00000000 | kZBits};
-      case 0xFA925AC00EB830B9:  // CreateVarString
+      case op_hash::kCreateVarString:  // CreateVarString
         return fake::Answer(0x1234567890ABCDEF);
       default:
         return {};
@@ -305,6 +339,15 @@ TEST_F(HostApiTest, FloatVectorAndStringResultsDecodeTheirSlots) {
   EXPECT_EQ(coords.z, kZ);
 
   EXPECT_EQ(host::CreateVarString(10, kFormat, kText), 0x1234567890ABCDEFu);
+}
+
+// The plug-in keeps its own copy of the operation hashes, so that it depends
+// on nothing; it must agree with the platform's table, name for name.
+TEST(HostTableTest, OperationHashesMatchThePlatformsTable) {
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) \
+  EXPECT_EQ(host::op::k##name, uint64_t{hash}) << #name;
+#include "platform/operations.def"
+#undef HOMESTEAD_OPERATION
 }
 
 TEST(HostLayoutTest, Vector3KeepsEachComponentInTheLowHalfOfItsOwnSlot) {

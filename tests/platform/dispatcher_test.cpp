@@ -17,17 +17,17 @@ namespace platform {
 namespace {
 
 // Hashes of the protocol, written out here as an independent check of the table.
-constexpr uint64_t kHashKey = 0xFD340785ADF8CFB7;
-constexpr uint64_t kAddBlipForCoords = 0x554D9D53F696D002;
-constexpr uint64_t kSetBlipScale = 0xD38744167B2FA257;
-constexpr uint64_t kCreateVarString = 0xFA925AC00EB830B9;
-constexpr uint64_t kSetBlipName = 0x9CB1A1623062F402;
-constexpr uint64_t kRemoveBlip = 0xF2C3C9DA47AAA54A;
-constexpr uint64_t kGetEntityCoords = 0xA86D5F069399F44D;
-constexpr uint64_t kDistanceBetweenCoords = 0x0BE7F4E3CDBAFB28;
-constexpr uint64_t kGetCurrentPedWeapon = 0x3A87E44BB9A01D54;
-constexpr uint64_t kPlayAmbientSpeech = 0x8E04FEDD28D42462;
-constexpr uint64_t kRandomIntInRange = 0xD53343AA4FB7DD28;
+constexpr uint64_t kHashKey = op_hash::kHashKey;
+constexpr uint64_t kAddBlipForCoords = op_hash::kAddBlipForCoords;
+constexpr uint64_t kSetBlipScale = op_hash::kSetBlipScale;
+constexpr uint64_t kCreateVarString = op_hash::kCreateVarString;
+constexpr uint64_t kSetBlipName = op_hash::kSetBlipName;
+constexpr uint64_t kRemoveBlip = op_hash::kRemoveBlip;
+constexpr uint64_t kGetEntityCoords = op_hash::kGetEntityCoords;
+constexpr uint64_t kDistanceBetweenCoords = op_hash::kDistanceBetweenCoords;
+constexpr uint64_t kGetCurrentPedWeapon = op_hash::kGetCurrentPedWeapon;
+constexpr uint64_t kPlayAmbientSpeech = op_hash::kPlayAmbientSpeech;
+constexpr uint64_t kRandomIntInRange = op_hash::kRandomIntInRange;
 
 uint64_t F(float f) {
   return std::bit_cast<uint32_t>(f);

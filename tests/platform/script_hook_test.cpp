@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/operations.h"
 
 namespace platform {
 namespace {
@@ -134,7 +135,7 @@ TEST_F(ScriptHookTest, MisuseIsAnErrorNotACrash) {
 TEST(ScriptHookWithoutHostTest, CallsAnswerZerosAndDoNothing) {
   ASSERT_EQ(Host::Active(), nullptr);
   scriptRegister(&gModule, RecordingMain);
-  nativeInit(0xFD340785ADF8CFB7);
+  nativeInit(op_hash::kHashKey);
   nativePush64(0);
   const uint64_t* result = nativeCall();
   EXPECT_EQ(result[0], 0u);

@@ -6,18 +6,21 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/operations.h"
 #include "registry/registry.h"
 #include "support/fake_hook.h"
 
 namespace homestead {
 namespace {
 
+namespace op_hash = ::platform::op_hash;
+
 using fake::Event;
 using fake::FakeHook;
 
-constexpr uint64_t kIsActivitySuppressed = 0xB15CD1CF58771DE1;
-constexpr uint64_t kAddBlipForCoords = 0x554D9D53F696D002;
-constexpr uint64_t kAddBlipModifier = 0x662D364ABF16DE2F;
+constexpr uint64_t kIsActivitySuppressed = op_hash::kIsActivitySuppressed;
+constexpr uint64_t kAddBlipForCoords = op_hash::kAddBlipForCoords;
+constexpr uint64_t kAddBlipModifier = op_hash::kAddBlipModifier;
 
 class EntryTest : public ::testing::Test {
  protected:

@@ -8,21 +8,24 @@
 #include <string>
 #include <vector>
 
+#include "platform/operations.h"
 #include "registry/registry.h"
 #include "support/fake_hook.h"
 
 namespace homestead {
 namespace {
 
+namespace op_hash = ::platform::op_hash;
+
 using fake::FakeHook;
 
-constexpr uint64_t kHashKey = 0xFD340785ADF8CFB7;
-constexpr uint64_t kAddBlipForCoords = 0x554D9D53F696D002;
-constexpr uint64_t kSetBlipSprite = 0x74F74D3207ED525C;
-constexpr uint64_t kSetBlipScale = 0xD38744167B2FA257;
-constexpr uint64_t kCreateVarString = 0xFA925AC00EB830B9;
-constexpr uint64_t kSetBlipName = 0x9CB1A1623062F402;
-constexpr uint64_t kAddBlipModifier = 0x662D364ABF16DE2F;
+constexpr uint64_t kHashKey = op_hash::kHashKey;
+constexpr uint64_t kAddBlipForCoords = op_hash::kAddBlipForCoords;
+constexpr uint64_t kSetBlipSprite = op_hash::kSetBlipSprite;
+constexpr uint64_t kSetBlipScale = op_hash::kSetBlipScale;
+constexpr uint64_t kCreateVarString = op_hash::kCreateVarString;
+constexpr uint64_t kSetBlipName = op_hash::kSetBlipName;
+constexpr uint64_t kAddBlipModifier = op_hash::kAddBlipModifier;
 
 constexpr uint32_t kOccupantModel = 0x3F094007;
 
