@@ -1,6 +1,7 @@
 #include "platform/fibre.h"
 
 #include <cstdint>
+#include <exception>
 #include <new>
 #include <utility>
 
@@ -290,10 +291,13 @@ Fibre::~Fibre() {
 }
 
 void Fibre::RunEntry() {
+  // An exception must not cross the switch; the owner sees threw().
   try {
     entry_();
+  } catch (const std::exception& e) {
+    threw_ = true;
+    thrownWhat_ = e.what();
   } catch (...) {
-    // An exception must not cross the switch; the owner sees threw().
     threw_ = true;
   }
   finished_ = true;

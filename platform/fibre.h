@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace platform {
 
@@ -59,6 +60,8 @@ class Fibre {
   bool finished() const { return finished_; }
   // The entry ended by throwing; the exception was caught on the fibre.
   bool threw() const { return threw_; }
+  // What a thrown std::exception said; empty for anything else.
+  const std::string& thrownWhat() const { return thrownWhat_; }
 
  private:
   struct Switch;  // back end: the stack, the saved contexts and the switch itself
@@ -72,6 +75,7 @@ class Fibre {
   bool started_ = false;
   bool finished_ = false;
   bool threw_ = false;
+  std::string thrownWhat_;
 };
 
 }  // namespace platform

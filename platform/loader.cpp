@@ -1,5 +1,6 @@
 #include "platform/loader.h"
 
+#include <exception>
 #include <utility>
 
 #if defined(_WIN32)
@@ -170,14 +171,27 @@ Plugin::~Plugin() {
   if (handle_ != nullptr) CloseLibrary(handle_, &ignored);
 }
 
-int Plugin::Attach() {
-  if (kLoaderDeliversEntry) return handle_ != nullptr ? 1 : 0;
-  return handle_ != nullptr ? entry_(handle_, kProcessAttach, nullptr) : 0;
+Plugin::EntryResult Plugin::Attach() {
+  return CallEntry(kProcessAttach, "attach");
 }
 
-int Plugin::Detach() {
-  if (kLoaderDeliversEntry) return handle_ != nullptr ? 1 : 0;
-  return handle_ != nullptr ? entry_(handle_, kProcessDetach, nullptr) : 0;
+Plugin::EntryResult Plugin::Detach() {
+  return CallEntry(kProcessDetach, "detach");
+}
+
+Plugin::EntryResult Plugin::CallEntry(uint32_t reason, const std::string& step) {
+  if (handle_ == nullptr) return {false, "plug-in '" + path_ + "' is not loaded for the " + step};
+  if (kLoaderDeliversEntry) return {};
+  // The exception comes from the plug-in's frames and ends here, so that a
+  // faulty plug-in cannot take the host down with it.
+  try {
+    if (entry_(handle_, reason, nullptr) == 1) return {};
+    return {false, "LibraryEntry did not report success for the " + step};
+  } catch (const std::exception& e) {
+    return {true, "LibraryEntry threw an exception during the " + step + " (" + e.what() + ")"};
+  } catch (...) {
+    return {true, "LibraryEntry threw an exception during the " + step};
+  }
 }
 
 std::string Plugin::Unload() {
