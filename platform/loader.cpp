@@ -69,11 +69,19 @@ std::wstring FullPath(const std::string& path) {
   return full;
 }
 
+// The system exception code by which GCC's unwinder raises a C++ exception.
+constexpr DWORD kCxxExceptionCode = 0x20474343;
+
 // LoadLibraryW itself runs static initialisation and then DllMain(attach).
+// Wine's loader catches an exception that escapes DllMain and fails the load
+// with the exception's code as the error.
 void* OpenLibrary(const std::string& path, std::string* error) {
   HMODULE module = LoadLibraryW(FullPath(path).c_str());
-  if (module == nullptr) *error = SystemError();
-  return reinterpret_cast<void*>(module);
+  if (module != nullptr) return reinterpret_cast<void*>(module);
+  *error = GetLastError() == kCxxExceptionCode
+               ? "LibraryEntry threw an exception during the attach (out of DllMain)"
+               : SystemError();
+  return nullptr;
 }
 
 void* FindEntry(void* handle, std::string* error) {

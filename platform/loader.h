@@ -16,9 +16,11 @@
 // Failures are returned as messages; nothing here throws. An exception that
 // LibraryEntry throws is caught where Attach and Detach call it and reported.
 // On Windows the system loader makes those calls itself, inside LoadLibraryW
-// and FreeLibrary: an exception escaping DllMain there passes through the
-// system's frames, which C++ cannot catch reliably, so a Windows plug-in must
-// keep exceptions inside its DllMain.
+// and FreeLibrary, and an exception escaping DllMain passes through the
+// system's frames, where C++ cannot catch it. Wine's loader catches it and
+// fails the load, which Load reports as LibraryEntry throwing; what Windows
+// itself does is up to its loader, so a Windows plug-in must keep exceptions
+// inside its DllMain.
 #ifndef HOMESTEAD_PLATFORM_LOADER_H
 #define HOMESTEAD_PLATFORM_LOADER_H
 

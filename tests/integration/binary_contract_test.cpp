@@ -35,9 +35,11 @@ std::string Lower(std::string text) {
 }
 
 // What Windows itself provides: a player copies nothing but the plug-in.
+// (advapi32.dll gives the stack protector's random guard value.)
 bool IsSystemModule(const std::string& name) {
   const std::string lower = Lower(name);
-  return lower == "kernel32.dll" || lower == "msvcrt.dll" || lower.starts_with("api-ms-win-crt-");
+  return lower == "kernel32.dll" || lower == "msvcrt.dll" || lower == "advapi32.dll" ||
+         lower.starts_with("api-ms-win-crt-");
 }
 
 std::string Utf16(const std::string& ascii) {
