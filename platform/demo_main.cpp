@@ -5,7 +5,8 @@
 //   homestead-host-demo --help | -h
 //
 // Exit status: 0 when the run was clean, 1 when the host recorded errors,
-// 2 for a usage or load error.
+// 2 for a usage or load error, 3 when the plug-in hung (the watchdog ended
+// the program).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,6 +18,7 @@
 namespace {
 
 constexpr const char* kUsage = "usage: homestead-host-demo <plug-in library> [seconds]\n";
+constexpr double kMaxSeconds = 86'400.0;
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -26,10 +28,13 @@ int Usage() {
 int Help() {
   std::fputs(kUsage, stdout);
   std::fputs(
-      "\nLoads the plug-in library into the substitute host, runs `seconds` (default 3)\n"
-      "of simulated frames and prints the blips the world then shows.\n"
+      "\nLoads the plug-in library into the substitute host, runs `seconds` (default 3,\n"
+      "at most 86400) of simulated frames and prints the blips the world then shows.\n"
+      "A plug-in that keeps control for more than 10 s of wall-clock time in one\n"
+      "step (HOMESTEAD_WATCHDOG_SECONDS sets the limit, 0 turns it off) is reported\n"
+      "and the program ends.\n"
       "\nExit status: 0 the run was clean; 1 the host recorded errors; 2 a usage or\n"
-      "load error.\n",
+      "load error; 3 the plug-in hung.\n",
       stdout);
   return 0;
 }
@@ -59,7 +64,14 @@ int main(int argc, char** argv) {
   if (argc == 3) {
     char* end = nullptr;
     seconds = std::strtod(argv[2], &end);
-    if (end == argv[2] || *end != '\0' || seconds < 0.0) return Usage();
+    // Written so that NaN is refused too; the bound keeps the conversion to
+    // milliseconds defined.
+    if (end == argv[2] || *end != '\0' || !(seconds >= 0.0 && seconds <= kMaxSeconds)) {
+      std::fprintf(stderr,
+                   "homestead-host-demo: seconds must be a number from 0 to 86400, not '%s'\n",
+                   argv[2]);
+      return Usage();
+    }
   }
 
   auto opened = platform::Session::Open(argv[1]);

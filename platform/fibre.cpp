@@ -1,6 +1,7 @@
 #include "platform/fibre.h"
 
 #include <cstdint>
+#include <exception>
 #include <new>
 #include <utility>
 
@@ -16,7 +17,6 @@
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
 #include <sanitizer/common_interface_defs.h>
-#include <sanitizer/lsan_interface.h>
 #endif
 #else
 #include <boost/context/fiber.hpp>
@@ -199,14 +199,6 @@ struct Fibre::Switch {
     MappedStack& stack = f.switch_->stack;
     if (stack.base == nullptr) return;
 #if defined(__SANITIZE_ADDRESS__)
-    if (f.started() && !f.finished()) {
-      // The abandoned frames may own heap memory (a list held across a
-      // wait). The stack stays mapped and becomes a root of the leak check,
-      // so that memory counts as referenced, as it is from a stack that is
-      // never freed, instead of being reported as leaked.
-      __lsan_register_root_region(stack.Bottom(), stack.Bytes());
-      return;
-    }
     // Clear the redzones that frames left poisoned, so that memory mapped
     // later at the same place starts clean.
     ASAN_UNPOISON_MEMORY_REGION(stack.Bottom(), stack.Bytes());
@@ -290,10 +282,13 @@ Fibre::~Fibre() {
 }
 
 void Fibre::RunEntry() {
+  // An exception must not cross the switch; the owner sees threw().
   try {
     entry_();
+  } catch (const std::exception& e) {
+    threw_ = true;
+    thrownWhat_ = e.what();
   } catch (...) {
-    // An exception must not cross the switch; the owner sees threw().
     threw_ = true;
   }
   finished_ = true;

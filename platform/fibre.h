@@ -8,10 +8,9 @@
 //
 // A fibre whose entry never returns is abandoned when it is destroyed: its
 // stack is freed as it is, without unwinding the frames on it. Whatever those
-// frames own is not released. In the sanitized build an abandoned stack that
-// has run is kept mapped as a root of the leak check instead, so that what
-// its frames own is not reported as leaked. A fibre must not be destroyed
-// while it runs.
+// frames own is not released, so code that runs on a fibre must not hold
+// heap memory across a Yield (the leak check of the sanitized build reports
+// it). A fibre must not be destroyed while it runs.
 //
 // On Windows fibres are Win32 fibres (the thread that resumes one is made a
 // fibre itself the first time). Elsewhere the normal build switches with
@@ -24,6 +23,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace platform {
 
@@ -59,6 +59,8 @@ class Fibre {
   bool finished() const { return finished_; }
   // The entry ended by throwing; the exception was caught on the fibre.
   bool threw() const { return threw_; }
+  // What a thrown std::exception said; empty for anything else.
+  const std::string& thrownWhat() const { return thrownWhat_; }
 
  private:
   struct Switch;  // back end: the stack, the saved contexts and the switch itself
@@ -72,6 +74,7 @@ class Fibre {
   bool started_ = false;
   bool finished_ = false;
   bool threw_ = false;
+  std::string thrownWhat_;
 };
 
 }  // namespace platform

@@ -77,6 +77,12 @@ void Host::NativeInit(uint64_t hash) {
     RecordError("nativeInit(" + HexHash(hash) + ") while the call of " + HexHash(hash_) +
                 " was not made");
   }
+  callInLoaderPhase_ = !loaderPhase_.empty();
+  if (callInLoaderPhase_) {
+    RecordError("nativeInit(" + HexHash(hash) + ") during the plug-in's " + loaderPhase_ +
+                ": no host operation may be called from LibraryEntry or while loading or "
+                "unloading; the call is refused");
+  }
   callOpen_ = true;
   hash_ = hash;
   pushedCount_ = 0;
@@ -104,6 +110,10 @@ uint64_t* Host::NativeCall() {
   }
   callOpen_ = false;
   const Operation* op = FindOperation(hash_);
+  if (callInLoaderPhase_) {
+    Notify(op, {}, true);
+    return result_.slots.data();
+  }
   if (op == nullptr) {
     RecordError("unknown operation " + HexHash(hash_) + " called with " +
                 std::to_string(pushedCount_) + " arguments");

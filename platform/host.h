@@ -17,6 +17,10 @@
 // The result slots that nativeCall returns stay valid until the next
 // nativeInit.
 //
+// While the plug-in is being loaded, attached, detached or unloaded (the
+// loader phase, set by whoever drives the loader) no host operation may be
+// called: such a call is an error and is refused.
+//
 // An observer, when set, sees every call after it has been answered (refused
 // ones included). Without one, a call costs a single test for it.
 #ifndef HOMESTEAD_PLATFORM_HOST_H
@@ -40,6 +44,11 @@ namespace platform {
 struct HostConfig {
   int32_t framesPerSecond = 60;
   WorldConfig world;
+  // Wall-clock limit of one step of plug-in code (a frame's scripts, an
+  // attach, a detach) before a Session's watchdog ends the program
+  // (watchdog.h); 0 turns it off, a negative value takes it from the
+  // environment.
+  int64_t watchdogLimitMs = -1;
 };
 
 // One answered call, as an observer sees it. The spans and texts point into
@@ -100,6 +109,10 @@ class Host {
 
   void SetObserver(CallObserver observer) { observer_ = std::move(observer); }
 
+  // Names the loader step under way ("attach", "detach", ...); empty when
+  // none is.
+  void SetLoaderPhase(std::string phase) { loaderPhase_ = std::move(phase); }
+
   // --- Called by the script-hook functions ------------------------------------
   void NativeInit(uint64_t hash);
   void NativePush(uint64_t value);
@@ -114,7 +127,9 @@ class Host {
   World world_;
   ScriptScheduler scheduler_;
 
+  std::string loaderPhase_;
   bool callOpen_ = false;
+  bool callInLoaderPhase_ = false;  // refused when it is made
   uint64_t hash_ = 0;
   std::array<uint64_t, kMaxPushedArgs> pushed_{};
   std::size_t pushedCount_ = 0;

@@ -1,5 +1,6 @@
 #include "platform/loader.h"
 
+#include <exception>
 #include <utility>
 
 #if defined(_WIN32)
@@ -68,11 +69,19 @@ std::wstring FullPath(const std::string& path) {
   return full;
 }
 
+// The system exception code by which GCC's unwinder raises a C++ exception.
+constexpr DWORD kCxxExceptionCode = 0x20474343;
+
 // LoadLibraryW itself runs static initialisation and then DllMain(attach).
+// Wine's loader catches an exception that escapes DllMain and fails the load
+// with the exception's code as the error.
 void* OpenLibrary(const std::string& path, std::string* error) {
   HMODULE module = LoadLibraryW(FullPath(path).c_str());
-  if (module == nullptr) *error = SystemError();
-  return reinterpret_cast<void*>(module);
+  if (module != nullptr) return reinterpret_cast<void*>(module);
+  *error = GetLastError() == kCxxExceptionCode
+               ? "LibraryEntry threw an exception during the attach (out of DllMain)"
+               : SystemError();
+  return nullptr;
 }
 
 void* FindEntry(void* handle, std::string* error) {
@@ -170,14 +179,27 @@ Plugin::~Plugin() {
   if (handle_ != nullptr) CloseLibrary(handle_, &ignored);
 }
 
-int Plugin::Attach() {
-  if (kLoaderDeliversEntry) return handle_ != nullptr ? 1 : 0;
-  return handle_ != nullptr ? entry_(handle_, kProcessAttach, nullptr) : 0;
+Plugin::EntryResult Plugin::Attach() {
+  return CallEntry(kProcessAttach, "attach");
 }
 
-int Plugin::Detach() {
-  if (kLoaderDeliversEntry) return handle_ != nullptr ? 1 : 0;
-  return handle_ != nullptr ? entry_(handle_, kProcessDetach, nullptr) : 0;
+Plugin::EntryResult Plugin::Detach() {
+  return CallEntry(kProcessDetach, "detach");
+}
+
+Plugin::EntryResult Plugin::CallEntry(uint32_t reason, const std::string& step) {
+  if (handle_ == nullptr) return {false, "plug-in '" + path_ + "' is not loaded for the " + step};
+  if (kLoaderDeliversEntry) return {};
+  // The exception comes from the plug-in's frames and ends here, so that a
+  // faulty plug-in cannot take the host down with it.
+  try {
+    if (entry_(handle_, reason, nullptr) == 1) return {};
+    return {false, "LibraryEntry did not report success for the " + step};
+  } catch (const std::exception& e) {
+    return {true, "LibraryEntry threw an exception during the " + step + " (" + e.what() + ")"};
+  } catch (...) {
+    return {true, "LibraryEntry threw an exception during the " + step};
+  }
 }
 
 std::string Plugin::Unload() {

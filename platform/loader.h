@@ -13,7 +13,14 @@
 // next load starts from fresh static state; a library that something pins is
 // reported.
 //
-// Failures are returned as messages; nothing here throws.
+// Failures are returned as messages; nothing here throws. An exception that
+// LibraryEntry throws is caught where Attach and Detach call it and reported.
+// On Windows the system loader makes those calls itself, inside LoadLibraryW
+// and FreeLibrary, and an exception escaping DllMain passes through the
+// system's frames, where C++ cannot catch it. Wine's loader catches it and
+// fails the load, which Load reports as LibraryEntry throwing; what Windows
+// itself does is up to its loader, so a Windows plug-in must keep exceptions
+// inside its DllMain.
 #ifndef HOMESTEAD_PLATFORM_LOADER_H
 #define HOMESTEAD_PLATFORM_LOADER_H
 
@@ -43,8 +50,12 @@ class Plugin {
   Plugin(const Plugin&) = delete;
   Plugin& operator=(const Plugin&) = delete;
 
-  int Attach();
-  int Detach();
+  struct EntryResult {
+    bool threw = false;
+    std::string problem;  // empty when LibraryEntry answered 1
+  };
+  EntryResult Attach();
+  EntryResult Detach();
   // Unloads the library; returns an empty string, or what went wrong.
   std::string Unload();
 
@@ -54,6 +65,7 @@ class Plugin {
 
  private:
   Plugin(std::string path, void* handle, EntryFn entry);
+  EntryResult CallEntry(uint32_t reason, const std::string& step);
 
   std::string path_;
   void* handle_;

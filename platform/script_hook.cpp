@@ -54,24 +54,45 @@ void ScriptScheduler::RunScripts() {
     running_ = &script;
     script.fibre->Resume();
     running_ = nullptr;
-    if (script.fibre->threw()) {
-      onError_("script main of module " + Address(script.module) + " ended by an exception");
-    }
+    if (script.fibre->finished() && !script.unregistered) ReportEnd(script);
   }
   DropUnregistered();
 }
 
+std::string ScriptScheduler::Describe(void* module) const {
+  return moduleName_.empty() ? "module " + Address(module) : "plug-in '" + moduleName_ + "'";
+}
+
+// A finished main is never resumed again (Due skips it), so this is told once.
+void ScriptScheduler::ReportEnd(const Script& script) {
+  const Fibre& fibre = *script.fibre;
+  if (fibre.threw()) {
+    const std::string what = fibre.thrownWhat().empty() ? "" : " (" + fibre.thrownWhat() + ")";
+    onError_("the script main of " + script.name + " ended by an exception" + what +
+             "; it is stopped");
+  } else {
+    onError_("the script main of " + script.name +
+             " returned; a script main must wait in a loop and never return");
+  }
+}
+
 void ScriptScheduler::Register(void* module, void (*main)()) {
   if (main == nullptr) {
-    onError_("scriptRegister with a null script main for module " + Address(module));
+    onError_("scriptRegister with a null script main for " + Describe(module));
+    return;
+  }
+  if (ScriptCount(module) != 0) {
+    onError_("scriptRegister called again by " + Describe(module) +
+             ", which already has a script main; the first one is kept");
     return;
   }
   auto script = std::make_unique<Script>();
   script->module = module;
   script->main = main;
+  script->name = Describe(module);
   script->fibre = Fibre::Create([main] { main(); });
   if (script->fibre == nullptr) {
-    onError_("no stack for the script main of module " + Address(module));
+    onError_("no stack for the script main of " + script->name);
     return;
   }
   scripts_.push_back(std::move(script));
@@ -84,7 +105,7 @@ void ScriptScheduler::Unregister(void* module) {
     script->unregistered = true;
     found = true;
   }
-  if (!found) onError_("scriptUnregister for module " + Address(module) + " with no script");
+  if (!found) onError_("scriptUnregister for " + Describe(module) + " with no script");
   // A main that unregisters itself keeps its stack until it yields.
   if (running_ == nullptr) DropUnregistered();
 }

@@ -13,6 +13,11 @@
 // frame g > f whose time is at least time(f) + ms; so scriptWait(0) returns in
 // the next frame. A main that is unregistered is never resumed again and its
 // fibre is freed (without unwinding) as soon as it is not running.
+//
+// A plug-in's mistakes are errors, and the plug-in is not trusted to go on
+// after them: a main that ends by an exception or returns is reported and
+// never resumed; a second registration by a module that already has a main
+// is reported and ignored, the first main kept.
 #ifndef HOMESTEAD_PLATFORM_SCRIPT_HOOK_H
 #define HOMESTEAD_PLATFORM_SCRIPT_HOOK_H
 
@@ -21,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/fibre.h"
@@ -57,6 +63,10 @@ class ScriptScheduler {
   // or whose wait is over. Must be called on the thread's own stack.
   void RunScripts();
 
+  // Names the modules that register from now on in messages, e.g. by the
+  // plug-in's path; without a name a module is told by its address.
+  void SetModuleName(std::string name) { moduleName_ = std::move(name); }
+
   // --- Script-hook calls ------------------------------------------------------------
   void Register(void* module, void (*main)());
   void Unregister(void* module);
@@ -74,6 +84,7 @@ class ScriptScheduler {
   struct Script {
     void* module = nullptr;
     void (*main)() = nullptr;
+    std::string name;  // how messages tell the module
     std::unique_ptr<Fibre> fibre;
     int64_t waitFrame = 0;
     int64_t wakeUs = 0;
@@ -83,8 +94,12 @@ class ScriptScheduler {
   bool Due(const Script& script) const;
   void DropUnregistered();
 
+  std::string Describe(void* module) const;
+  void ReportEnd(const Script& script);
+
   int32_t framesPerSecond_;
   ErrorSink onError_;
+  std::string moduleName_;
   int64_t frame_ = 0;
   int64_t nowUs_ = 0;
   std::vector<std::unique_ptr<Script>> scripts_;

@@ -5,23 +5,50 @@
 namespace platform {
 
 Session::OpenResult Session::Open(const std::string& pluginPath, HostConfig config) {
+  std::string warning;
+  const int64_t limitMs = config.watchdogLimitMs >= 0 ? config.watchdogLimitMs
+                                                      : Watchdog::LimitFromEnvironment(&warning);
   // The host exists and is active before the library is loaded, so that its
   // scriptRegister lands here, also where the system loader attaches the
   // library inside the load.
   std::unique_ptr<Session> session(
-      new Session(pluginPath, std::make_unique<Host>(std::move(config))));
-  Host::Activation active(*session->host_);
+      new Session(pluginPath, std::make_unique<Host>(std::move(config)), limitMs));
+  Host& host = *session->host_;
+  if (!warning.empty()) host.RecordError(warning);
+  Host::Activation active(host);
+  host.scheduler().SetModuleName(pluginPath);
+  Watchdog& watchdog = session->watchdog_;
+
+  host.SetLoaderPhase("load");
+  watchdog.Arm("load", host.frame());
   Plugin::LoadResult loaded = Plugin::Load(pluginPath);
+  watchdog.Disarm();
   if (loaded.plugin == nullptr) return {nullptr, std::move(loaded.error)};
   session->plugin_ = std::move(loaded.plugin);
-  if (session->plugin_->Attach() != 1) {
-    session->host_->RecordError("LibraryEntry did not report success for the attach");
+
+  host.SetLoaderPhase("attach");
+  watchdog.Arm("LibraryEntry (attach)", host.frame());
+  const Plugin::EntryResult attached = session->plugin_->Attach();
+  watchdog.Disarm();
+  host.SetLoaderPhase("");
+  if (attached.threw) {
+    // Whatever it registered before throwing goes with it, undetached: the
+    // library is in a state nobody can vouch for.
+    void* module = session->plugin_->handle();
+    if (host.scheduler().ScriptCount(module) != 0) host.scheduler().Unregister(module);
+    std::unique_ptr<Plugin> plugin = std::move(session->plugin_);
+    host.SetLoaderPhase("unload");
+    std::string problem = plugin->Unload();
+    host.SetLoaderPhase("");
+    return {nullptr, "plug-in '" + pluginPath + "' failed to attach: " + attached.problem +
+                         (problem.empty() ? "" : "; " + problem)};
   }
+  if (!attached.problem.empty()) host.RecordError(attached.problem);
   return {std::move(session), ""};
 }
 
-Session::Session(std::string path, std::unique_ptr<Host> host)
-    : path_(std::move(path)), host_(std::move(host)) {}
+Session::Session(std::string path, std::unique_ptr<Host> host, int64_t watchdogLimitMs)
+    : path_(std::move(path)), host_(std::move(host)), watchdog_(path_, watchdogLimitMs) {}
 
 Session::~Session() {
   Close();
@@ -31,7 +58,9 @@ void Session::RunOneFrame(const FrameCallback& perFrame) {
   Host::Activation active(*host_);
   host_->BeginFrame();
   if (perFrame) perFrame(*this);
+  watchdog_.Arm("script main", host_->frame());
   host_->RunScripts();
+  watchdog_.Disarm();
 }
 
 void Session::RunFrames(int64_t count, const FrameCallback& perFrame) {
@@ -56,10 +85,15 @@ std::string Session::Close() {
   if (!plugin_) return "";
   Host::Activation active(*host_);
   void* module = plugin_->handle();
-  if (plugin_->Detach() != 1) {
-    host_->RecordError("LibraryEntry did not report success for the detach");
-  }
+  host_->SetLoaderPhase("detach");
+  watchdog_.Arm("LibraryEntry (detach)", host_->frame());
+  const Plugin::EntryResult detached = plugin_->Detach();
+  if (!detached.problem.empty()) host_->RecordError(detached.problem);
+  host_->SetLoaderPhase("unload");
+  watchdog_.Arm("unload", host_->frame());
   std::string problem = plugin_->Unload();
+  watchdog_.Disarm();
+  host_->SetLoaderPhase("");
   plugin_.reset();
   if (!problem.empty()) host_->RecordError(problem);
   // A script left registered would be resumed into unmapped code; drop it.

@@ -10,7 +10,13 @@
 // The per-frame callback runs after the world has moved to the frame's time
 // and before the script mains run in that frame, on the host's own stack.
 // Each session makes its own Host (and so its own World) and makes it the
-// active host while it attaches, runs frames and closes. Sessions may follow
+// active host while it attaches, runs frames and closes.
+//
+// A session does not trust the plug-in: a watchdog (watchdog.h) ends the
+// program when the plug-in's code does not give control back; an exception
+// out of LibraryEntry's attach makes the open fail, with the library
+// unloaded; every other misstep is a host error. No host operation may be
+// called while the plug-in is loaded, attached, detached or unloaded. Sessions may follow
 // one another in one process, each from fresh state. Two sessions open at
 // once keep their own hosts, but if they load the same library they share its
 // static state, since a process maps a library only once.
@@ -24,6 +30,7 @@
 
 #include "platform/host.h"
 #include "platform/loader.h"
+#include "platform/watchdog.h"
 
 namespace platform {
 
@@ -62,11 +69,12 @@ class Session {
   const std::string& pluginPath() const { return path_; }
 
  private:
-  Session(std::string path, std::unique_ptr<Host> host);
+  Session(std::string path, std::unique_ptr<Host> host, int64_t watchdogLimitMs);
   void RunOneFrame(const FrameCallback& perFrame);
 
   std::string path_;
   std::unique_ptr<Host> host_;
+  Watchdog watchdog_;
   std::unique_ptr<Plugin> plugin_;
 };
 

@@ -1,10 +1,11 @@
 #include "encounter/approach.h"
 
-#include <vector>
+#include <array>
 
 #include "encounter/objectives.h"
 #include "encounter/speech.h"
 #include "host/host_api.h"
+#include "registry/catalogue_data.h"
 #include "registry/registry.h"
 
 namespace homestead {
@@ -13,6 +14,28 @@ namespace {
 bool InRange(int32_t index, std::size_t size) {
   return index >= 0 && static_cast<std::size_t>(index) < size;
 }
+
+// The occupants alive when the approach starts, in spawn order. A fixed
+// array, not a heap list: it lives across scriptWait, and a plug-in unloaded
+// during that wait never unwinds its stack, so a heap buffer would leak.
+// A homestead has at most kDefendersPerHomestead occupants; should a record
+// hold more, all living ones are counted but only that many are kept, and a
+// draw beyond them leaves the conversation unsaid.
+struct LivingOccupants {
+  std::array<host::Ped, kDefendersPerHomestead> peds{};
+  std::size_t kept = 0;
+  int32_t count = 0;
+};
+
+LivingOccupants FindLiving(const Homestead& h) {
+  LivingOccupants living;
+  for (const host::Ped ped : h.defenders) {
+    if (!host::DoesEntityExist(ped) || host::IsEntityDead(ped)) continue;
+    ++living.count;
+    if (living.kept < living.peds.size()) living.peds[living.kept++] = ped;
+  }
+  return living;
+}
 }  // namespace
 
 void RunApproachDialogue(int32_t homesteadId) {
@@ -20,29 +43,25 @@ void RunApproachDialogue(int32_t homesteadId) {
   const host::Ped player = host::PlayerPedId();
   if (h.approachDone) return;
 
-  std::vector<host::Ped> living;
-  for (const host::Ped ped : h.defenders) {
-    if (host::DoesEntityExist(ped) && !host::IsEntityDead(ped)) living.push_back(ped);
-  }
-  if (living.size() < 2) return;
+  const LivingOccupants living = FindLiving(h);
+  if (living.count < 2) return;
 
   host::SetObjectiveText(kApproachObjective);
   host::ShowObjective();
   scriptWait(0);
   host::ClearObjective();
 
-  const auto count = static_cast<int32_t>(living.size());
-  const int32_t first = host::RandomIntInRange(0, count);
-  int32_t second = host::RandomIntInRange(0, count);
-  while (second == first) second = host::RandomIntInRange(0, count);
+  const int32_t first = host::RandomIntInRange(0, living.count);
+  int32_t second = host::RandomIntInRange(0, living.count);
+  while (second == first) second = host::RandomIntInRange(0, living.count);
 
   const Conversation conversation = DrawConversation(kApproachConversations);
   // A speaker drawn outside the list leaves the conversation unsaid.
-  if (InRange(first, living.size()) && InRange(second, living.size())) {
+  if (InRange(first, living.kept) && InRange(second, living.kept)) {
     RunConversation(conversation,
                     Speakers{.player = player,
-                             .firstOccupant = living[static_cast<std::size_t>(first)],
-                             .secondOccupant = living[static_cast<std::size_t>(second)]});
+                             .firstOccupant = living.peds[static_cast<std::size_t>(first)],
+                             .secondOccupant = living.peds[static_cast<std::size_t>(second)]});
   }
   h.approachDone = true;
 }

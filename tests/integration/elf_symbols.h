@@ -1,5 +1,6 @@
 // Reads the dynamic symbol table of a 64-bit little-endian ELF shared
-// library, for checks of what a built library exports and imports.
+// library or program, for checks of what it exports and imports, and the
+// program headers and dynamic entries that show how it was hardened.
 #ifndef HOMESTEAD_TESTS_INTEGRATION_ELF_SYMBOLS_H
 #define HOMESTEAD_TESTS_INTEGRATION_ELF_SYMBOLS_H
 
@@ -23,6 +24,19 @@ struct SymbolTable {
 };
 
 SymbolTable ReadDynamicSymbols(const std::string& path);
+
+struct Hardening {
+  bool stackSegment = false;          // a PT_GNU_STACK header, which says whether...
+  bool executableStack = false;       // ...the stack is executable (PF_X)
+  bool relro = false;                 // PT_GNU_RELRO: relocations made read-only after load
+  bool bindNow = false;               // DT_BIND_NOW, DF_BIND_NOW or DF_1_NOW: all bound at load
+  bool pie = false;                   // DF_1_PIE: a position-independent program
+  bool interpreter = false;           // PT_INTERP: a program, not a library
+  std::vector<std::string> runPaths;  // DT_RUNPATH and DT_RPATH strings
+  std::string error;                  // empty when the file was read
+};
+
+Hardening ReadHardening(const std::string& path);
 
 }  // namespace elf
 

@@ -1,6 +1,8 @@
 // Loading, running and unloading the built plug-in library.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -99,22 +101,64 @@ TEST(PluginLoadTest, EachLoadStartsFromFreshState) {
   }
 }
 
+// Resident memory of this process in bytes, or -1 where it is not known:
+// only Linux is read, and a sanitized build holds freed memory in
+// quarantine, so its figure says nothing about leaks (its leak check does).
+int64_t ResidentBytes() {
+#if defined(__linux__) && !HOMESTEAD_SANITIZE
+  std::ifstream statm("/proc/self/statm");
+  int64_t sizePages = 0, residentPages = 0;
+  if (statm >> sizePages >> residentPages) return residentPages * 4096;
+#endif
+  return -1;
+}
+
 // A soak through the system loader (dlopen and dlclose, or LoadLibraryW and
-// FreeLibrary): every cycle starts from fresh static state and leaves
-// nothing loaded behind.
-TEST(PluginLoadTest, AThousandLoadsInOneProcessEachStartFresh) {
+// FreeLibrary): every cycle runs 100 frames from fresh static state (the
+// start-up blips come again) and leaves nothing loaded behind. Every second
+// cycle starts the player within the approach radius of homestead 1 and
+// unloads with the approach talk under way, the script main suspended in a
+// wait inside it, whose frames are never unwound. Resident memory must stay
+// flat after a warm-up: what such a stack held on the heap would leak.
+TEST(PluginLoadTest, AThousandLoadRunUnloadCyclesStartFreshAndLeaveMemoryFlat) {
   constexpr int kCycles = 1000;
+  constexpr int kWarmUp = 100;
+  const Vec3 centre = kHomes[0].centre;
+  HostConfig far;
+  HostConfig near;
+  near.world.playerStart = Vec3{centre.x, centre.y - 30.0f, centre.z};
+  int64_t residentAfterWarmUp = -1;
+  int conversationsCut = 0;
   for (int load = 1; load <= kCycles; ++load) {
-    auto opened = Session::Open(kPlugin);
+    const bool nearHome = load % 2 == 0;
+    auto opened = Session::Open(kPlugin, nearHome ? near : far);
     ASSERT_NE(opened.session, nullptr) << "load " << load << ": " << opened.error;
     Session& session = *opened.session;
-    session.RunFrames(2);
-    ASSERT_EQ(CountEvents(session.world(), EventKind::kBlipAdded), 2) << "load " << load;
+    session.RunFrames(100);
+    const World& world = session.world();
+    int startUpBlips = 0;
+    for (const auto& [handle, blip] : world.blips()) startUpBlips += blip.label == "Galdervine";
+    ASSERT_EQ(startUpBlips, 2) << "load " << load;
+    if (nearHome) {
+      ASSERT_FALSE(world.speech().empty()) << "load " << load << ": no approach talk";
+      conversationsCut +=
+          world.IsAnySpeechPlaying(World::kPlayerHandle) || world.speech().size() < 3;
+    }
     ASSERT_EQ(session.Close(), "") << "load " << load;
     ASSERT_FALSE(IsLibraryResident(kPlugin)) << "load " << load;
     ASSERT_TRUE(session.host().errors().empty())
         << "load " << load << ": " << session.host().errors().front();
+    if (load == kWarmUp) residentAfterWarmUp = ResidentBytes();
   }
+  EXPECT_EQ(conversationsCut, kCycles / 2) << "each near cycle unloads inside the conversation";
+  const int64_t residentAtEnd = ResidentBytes();
+  if (residentAfterWarmUp < 0 || residentAtEnd < 0) return;
+  std::printf("resident memory after %d cycles: %lld kB, after %d: %lld kB\n", kWarmUp,
+              static_cast<long long>(residentAfterWarmUp / 1024), kCycles,
+              static_cast<long long>(residentAtEnd / 1024));
+  // Measured over 900 cycles: 4 kB; with a 32-byte list left on the heap by
+  // each cut conversation, 132 kB.
+  EXPECT_LE(residentAtEnd - residentAfterWarmUp, 32 * 1024);
 }
 
 TEST(PluginLoadTest, UnloadingWhileAStageWaitsIsClean) {
