@@ -34,9 +34,9 @@
 #include <vector>
 
 #include "fuzz/script_fibre.h"
-#include "host/entry.h"
 #include "host/host_api.h"
 #include "platform/operations.h"
+#include "plugin/entry.h"
 #include "registry/registry.h"
 
 using namespace homestead;
