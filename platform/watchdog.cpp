@@ -9,6 +9,9 @@
 namespace platform {
 namespace {
 
+// See Watchdog::SetBeforeExit.
+std::atomic<void (*)()> gBeforeExit{nullptr};
+
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -73,6 +76,10 @@ void Watchdog::Watch() {
   }
 }
 
+void Watchdog::SetBeforeExit(void (*beforeExit)()) {
+  gBeforeExit.store(beforeExit);
+}
+
 void Watchdog::Fire(const char* step, int64_t frame) const {
   const double seconds = static_cast<double>(limitMs_) / 1000.0;
   std::fflush(nullptr);
@@ -81,6 +88,7 @@ void Watchdog::Fire(const char* step, int64_t frame) const {
                "(frame %lld); the program stops with exit status %d\n",
                plugin_.c_str(), step, seconds, static_cast<long long>(frame), kExitStatus);
   std::fflush(stderr);
+  if (void (*beforeExit)() = gBeforeExit.load()) beforeExit();
   std::_Exit(kExitStatus);
 }
 

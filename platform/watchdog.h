@@ -47,6 +47,11 @@ class Watchdog {
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;
 
+  // A function every watchdog of the process calls just before it ends the
+  // process, such as one that removes half-written files; null for none. It
+  // runs on the watchdog's thread while the plug-in still runs.
+  static void SetBeforeExit(void (*beforeExit)());
+
   // `step` is a static text such as "script main"; `frame` the host's frame.
   void Arm(const char* step, int64_t frame);
   void Disarm();

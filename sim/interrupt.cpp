@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <cstdio>
 
 #if !defined(_WIN32)
 #include <signal.h>
@@ -39,9 +40,7 @@ void Say(const char* text) {
 }
 
 void OnInterrupt(int number) {
-  for (Slot& slot : gSlots) {
-    if (slot.used.load()) ::unlink(slot.path.data());
-  }
+  RemoveRegisteredTemporaries();
   Say(number == SIGINT    ? "homestead-sim: interrupted (SIGINT)\n"
       : number == SIGTERM ? "homestead-sim: interrupted (SIGTERM)\n"
                           : "homestead-sim: interrupted (SIGHUP)\n");
@@ -51,6 +50,16 @@ void OnInterrupt(int number) {
 #endif
 
 }  // namespace
+
+void RemoveRegisteredTemporaries() {
+  for (Slot& slot : gSlots) {
+#if defined(_WIN32)
+    if (slot.used.load()) std::remove(slot.path.data());
+#else
+    if (slot.used.load()) ::unlink(slot.path.data());
+#endif
+  }
+}
 
 void RemoveTemporariesOnInterrupt() {
 #if !defined(_WIN32)

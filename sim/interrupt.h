@@ -27,6 +27,11 @@ void RemoveTemporariesOnInterrupt();
 // then left as before.
 int RegisterTemporary(std::string_view path);
 
+// Removes every registered file now, with async-signal-safe calls only: for
+// the interrupt handler, and for a program that must end at once (the
+// plug-in watchdog).
+void RemoveRegisteredTemporaries();
+
 // Forgets the file in `slot` (from RegisterTemporary; -1 is ignored). Call
 // it after the file was renamed or removed, so that an interruption in
 // between finds at worst a name that is gone.

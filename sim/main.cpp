@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "platform/watchdog.h"
 #include "sim/builtin.h"
 #include "sim/cli.h"
 #include "sim/interrupt.h"
@@ -174,6 +175,7 @@ int main(int argc, char** argv) {
 
   // Before the first temporary file exists.
   sim::RemoveTemporariesOnInterrupt();
+  platform::Watchdog::SetBeforeExit(&sim::RemoveRegisteredTemporaries);
   std::string error;
   std::unique_ptr<sim::OutputFile> trace;
   std::unique_ptr<sim::OutputFile> map;
