@@ -16,19 +16,6 @@
 namespace platform {
 namespace {
 
-// Hashes of the protocol, written out here as an independent check of the table.
-constexpr uint64_t kHashKey = op_hash::kHashKey;
-constexpr uint64_t kAddBlipForCoords = op_hash::kAddBlipForCoords;
-constexpr uint64_t kSetBlipScale = op_hash::kSetBlipScale;
-constexpr uint64_t kCreateVarString = op_hash::kCreateVarString;
-constexpr uint64_t kSetBlipName = op_hash::kSetBlipName;
-constexpr uint64_t kRemoveBlip = op_hash::kRemoveBlip;
-constexpr uint64_t kGetEntityCoords = op_hash::kGetEntityCoords;
-constexpr uint64_t kDistanceBetweenCoords = op_hash::kDistanceBetweenCoords;
-constexpr uint64_t kGetCurrentPedWeapon = op_hash::kGetCurrentPedWeapon;
-constexpr uint64_t kPlayAmbientSpeech = op_hash::kPlayAmbientSpeech;
-constexpr uint64_t kRandomIntInRange = op_hash::kRandomIntInRange;
-
 uint64_t F(float f) {
   return std::bit_cast<uint32_t>(f);
 }
@@ -71,12 +58,13 @@ TEST_F(DispatcherTest, EveryTableEntryIsFoundByItsHash) {
 
 TEST_F(DispatcherTest, ArgumentsAreDecodedByKind) {
   const char* sprite = "blip_robbery_home";
-  const auto hash = Call(kHashKey, {P(sprite)});
+  const auto hash = Call(op_hash::kHashKey, {P(sprite)});
   EXPECT_EQ(hash[0], TextHash("blip_robbery_home"));
 
-  const auto blip = Call(kAddBlipForCoords, {1664425300, F(2626.33f), F(1695.275f), F(-115.5f)});
+  const auto blip =
+      Call(op_hash::kAddBlipForCoords, {1664425300, F(2626.33f), F(1695.275f), F(-115.5f)});
   const int32_t handle = static_cast<int32_t>(blip[0]);
-  Call(kSetBlipScale, {I(handle), F(0.6f)});
+  Call(op_hash::kSetBlipScale, {I(handle), F(0.6f)});
   const Blip& b = host.world().blips().at(handle);
   EXPECT_EQ(b.style, 1664425300u);
   EXPECT_EQ(b.coords.x, 2626.33f);
@@ -86,8 +74,9 @@ TEST_F(DispatcherTest, ArgumentsAreDecodedByKind) {
 
   // Negative integers arrive zero-extended; floats by bit pattern.
   host.world().ScriptRandom({-7});
-  EXPECT_EQ(Call(kRandomIntInRange, {I(-10), I(-5)})[0], 0xFFFFFFF9u);
-  const auto distance = Call(kDistanceBetweenCoords, {F(0), F(0), F(0), F(3), F(4), F(12), I(1)});
+  EXPECT_EQ(Call(op_hash::kRandomIntInRange, {I(-10), I(-5)})[0], 0xFFFFFFF9u);
+  const auto distance =
+      Call(op_hash::kDistanceBetweenCoords, {F(0), F(0), F(0), F(3), F(4), F(12), I(1)});
   EXPECT_EQ(AsFloat(distance[0]), 13.0f);
   EXPECT_EQ(distance[0] >> 32, 0u);
   EXPECT_TRUE(host.errors().empty());
@@ -95,21 +84,23 @@ TEST_F(DispatcherTest, ArgumentsAreDecodedByKind) {
 
 TEST_F(DispatcherTest, AVectorFillsThreeSlotsEachInItsLowHalf) {
   host.world().SetPlayerPosition({1.5f, -2.25f, 100.0f});
-  const auto coords = Call(kGetEntityCoords, {I(World::kPlayerHandle), I(1), I(0)});
+  const auto coords = Call(op_hash::kGetEntityCoords, {I(World::kPlayerHandle), I(1), I(0)});
   EXPECT_EQ(coords[0], F(1.5f));
   EXPECT_EQ(coords[1], F(-2.25f));
   EXPECT_EQ(coords[2], F(100.0f));
 }
 
 TEST_F(DispatcherTest, AStringHandleTravelsWholeAndACutOneIsAnError) {
-  const int32_t blip = static_cast<int32_t>(Call(kAddBlipForCoords, {1, F(0), F(0), F(0)})[0]);
-  const uint64_t name = Call(kCreateVarString, {I(10), P("LITERAL_STRING"), P("Galdervine")})[0];
+  const int32_t blip =
+      static_cast<int32_t>(Call(op_hash::kAddBlipForCoords, {1, F(0), F(0), F(0)})[0]);
+  const uint64_t name =
+      Call(op_hash::kCreateVarString, {I(10), P("LITERAL_STRING"), P("Galdervine")})[0];
   EXPECT_GT(name, 0xFFFFFFFFu) << "the handle must need all 64 bits";
-  Call(kSetBlipName, {I(blip), name});
+  Call(op_hash::kSetBlipName, {I(blip), name});
   EXPECT_EQ(host.world().blips().at(blip).label, "Galdervine");
   EXPECT_TRUE(host.errors().empty());
 
-  Call(kSetBlipName, {I(blip), name & 0xFFFFFFFF});
+  Call(op_hash::kSetBlipName, {I(blip), name & 0xFFFFFFFF});
   EXPECT_TRUE(ErrorMentions("SetBlipName (0x9CB1A1623062F402)"));
   EXPECT_EQ(host.world().blips().at(blip).label, "Galdervine");
 }
@@ -125,12 +116,18 @@ TEST_F(DispatcherTest, RefusedCallsNameTheHashAnswerZerosAndReachNothing) {
   const Case cases[] = {
       {"unknown hash", 0x0123456789ABCDEF, {1, 2}, "unknown operation 0x0123456789ABCDEF"},
       {"too few arguments",
-       kAddBlipForCoords,
+       op_hash::kAddBlipForCoords,
        {1, F(0), F(0)},
        "AddBlipForCoords (0x554D9D53F696D002): expected 4 arguments, got 3"},
-      {"too many arguments", kHashKey, {P(text), 0}, "HashKey (0xFD340785ADF8CFB7): expected 1"},
-      {"null text", kHashKey, {0}, "argument 1 (text) is a null address"},
-      {"null handle address", kRemoveBlip, {0}, "RemoveBlip (0xF2C3C9DA47AAA54A): argument 1"},
+      {"too many arguments",
+       op_hash::kHashKey,
+       {P(text), 0},
+       "HashKey (0xFD340785ADF8CFB7): expected 1"},
+      {"null text", op_hash::kHashKey, {0}, "argument 1 (text) is a null address"},
+      {"null handle address",
+       op_hash::kRemoveBlip,
+       {0},
+       "RemoveBlip (0xF2C3C9DA47AAA54A): argument 1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -155,7 +152,7 @@ TEST_F(DispatcherTest, RefusedCallsNameTheHashAnswerZerosAndReachNothing) {
 }
 
 TEST_F(DispatcherTest, ANonZeroHighHalfIsReportedButTheCallGoesAhead) {
-  Call(kAddBlipForCoords, {1, F(5.0f) | (uint64_t{1} << 32), F(0), F(0)});
+  Call(op_hash::kAddBlipForCoords, {1, F(5.0f) | (uint64_t{1} << 32), F(0), F(0)});
   ASSERT_EQ(host.errors().size(), 1u);
   EXPECT_NE(host.errors()[0].find("argument 2 (float) has a non-zero high half"),
             std::string::npos);
@@ -164,13 +161,14 @@ TEST_F(DispatcherTest, ANonZeroHighHalfIsReportedButTheCallGoesAhead) {
 }
 
 TEST_F(DispatcherTest, HandleAndOutAddressesAreWrittenThrough) {
-  int32_t blip = static_cast<int32_t>(Call(kAddBlipForCoords, {1, F(0), F(0), F(0)})[0]);
-  Call(kRemoveBlip, {P(&blip)});
+  int32_t blip = static_cast<int32_t>(Call(op_hash::kAddBlipForCoords, {1, F(0), F(0), F(0)})[0]);
+  Call(op_hash::kRemoveBlip, {P(&blip)});
   EXPECT_EQ(blip, 0);
   EXPECT_TRUE(host.world().blips().empty());
 
   uint32_t weapon = 0xDEADBEEF;
-  const auto has = Call(kGetCurrentPedWeapon, {I(World::kPlayerHandle), P(&weapon), 1, 0, 0});
+  const auto has =
+      Call(op_hash::kGetCurrentPedWeapon, {I(World::kPlayerHandle), P(&weapon), 1, 0, 0});
   EXPECT_EQ(weapon, 0u);  // unarmed
   EXPECT_EQ(has[0], 0u);
 }
@@ -180,7 +178,8 @@ TEST_F(DispatcherTest, TheSpeechBlockIsReadThroughItsAddress) {
   const char* empty = "";
   std::array<uint64_t, 8> block = {
       P(line), P(empty), 2, TextHash("SPEECH_PARAMS_BEAT_SPOKEN_CLEAR"), 0, 1, 1, 1};
-  const auto started = Call(kPlayAmbientSpeech, {I(World::kPlayerHandle), P(block.data())});
+  const auto started =
+      Call(op_hash::kPlayAmbientSpeech, {I(World::kPlayerHandle), P(block.data())});
   EXPECT_EQ(started[0], 1u);
   ASSERT_EQ(host.world().speech().size(), 1u);
   EXPECT_EQ(host.world().speech()[0].line, "HANDS_UP");
@@ -190,13 +189,13 @@ TEST_F(DispatcherTest, TheSpeechBlockIsReadThroughItsAddress) {
 
   // A wrong trailing value is reported, but the line is still said.
   block[5] = 0;
-  Call(kPlayAmbientSpeech, {I(World::kPlayerHandle), P(block.data())});
+  Call(op_hash::kPlayAmbientSpeech, {I(World::kPlayerHandle), P(block.data())});
   EXPECT_EQ(host.world().speech().size(), 2u);
   ASSERT_EQ(host.errors().size(), 1u);
   EXPECT_NE(host.errors()[0].find("does not end in the values 0, 1, 1, 1"), std::string::npos);
 
   block[1] = 0;  // the aux name must be an empty text, never null
-  Call(kPlayAmbientSpeech, {I(World::kPlayerHandle), P(block.data())});
+  Call(op_hash::kPlayAmbientSpeech, {I(World::kPlayerHandle), P(block.data())});
   EXPECT_EQ(host.world().speech().size(), 2u);
   ASSERT_EQ(host.errors().size(), 2u);
   EXPECT_NE(host.errors()[1].find("null line or aux name"), std::string::npos);
@@ -221,9 +220,9 @@ TEST_F(DispatcherTest, TheObserverSeesDecodedArgumentsAndTheResult) {
     }
   });
   host.BeginFrame();
-  Call(kHashKey, {P("abc")});
+  Call(op_hash::kHashKey, {P("abc")});
   host.world().ScriptRandom({4});
-  Call(kRandomIntInRange, {I(0), I(8)});
+  Call(op_hash::kRandomIntInRange, {I(0), I(8)});
   EXPECT_EQ(seen,
             (std::vector<std::string>{"HashKey frame 1 text -> " + std::to_string(TextHash("abc")),
                                       "RandomIntInRange frame 1 int32 int32 -> 4"}));

@@ -18,10 +18,6 @@ namespace op_hash = ::platform::op_hash;
 using fake::Event;
 using fake::FakeHook;
 
-constexpr uint64_t kIsActivitySuppressed = op_hash::kIsActivitySuppressed;
-constexpr uint64_t kAddBlipForCoords = op_hash::kAddBlipForCoords;
-constexpr uint64_t kAddBlipModifier = op_hash::kAddBlipModifier;
-
 class EntryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -72,7 +68,7 @@ struct StopScript {};
 TEST_F(EntryTest, ScriptMainBuildsTheCatalogueOnceThenTicksAndYieldsEachFrame) {
   FakeHook& hook = FakeHook::Get();
   hook.responder = [](uint64_t hash, const std::vector<uint64_t>&) {
-    return fake::Answer(hash == kIsActivitySuppressed ? 1 : 0);
+    return fake::Answer(hash == op_hash::kIsActivitySuppressed ? 1 : 0);
   };
   hook.onWait = [&hook](uint32_t) {
     if (hook.waitCount == 3) throw StopScript{};
@@ -83,23 +79,23 @@ TEST_F(EntryTest, ScriptMainBuildsTheCatalogueOnceThenTicksAndYieldsEachFrame) {
   EXPECT_EQ(Registry().size(), 2u);
   const std::vector<Event>& events = hook.events;
   std::size_t firstTick = 0;
-  while (firstTick < events.size() && events[firstTick].hash != kIsActivitySuppressed) {
+  while (firstTick < events.size() && events[firstTick].hash != op_hash::kIsActivitySuppressed) {
     ++firstTick;
   }
   std::size_t blips = 0;
   for (std::size_t i = 0; i < firstTick; ++i) {
     EXPECT_EQ(events[i].kind, Event::Kind::kCall);
-    if (events[i].hash == kAddBlipForCoords) ++blips;
+    if (events[i].hash == op_hash::kAddBlipForCoords) ++blips;
   }
   EXPECT_EQ(blips, 2u);
   ASSERT_GT(firstTick, 0u);
-  EXPECT_EQ(events[firstTick - 1].hash, kAddBlipModifier);
+  EXPECT_EQ(events[firstTick - 1].hash, op_hash::kAddBlipModifier);
 
   // Tick, wait(0), three times, and nothing of the catalogue again.
   ASSERT_EQ(events.size(), firstTick + 6);
   for (std::size_t i = firstTick; i < events.size(); i += 2) {
     EXPECT_EQ(events[i].kind, Event::Kind::kCall);
-    EXPECT_EQ(events[i].hash, kIsActivitySuppressed);
+    EXPECT_EQ(events[i].hash, op_hash::kIsActivitySuppressed);
     EXPECT_EQ(events[i + 1].kind, Event::Kind::kWait);
     EXPECT_EQ(events[i + 1].ms, 0u);
   }

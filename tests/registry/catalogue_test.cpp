@@ -19,14 +19,6 @@ namespace op_hash = ::platform::op_hash;
 
 using fake::FakeHook;
 
-constexpr uint64_t kHashKey = op_hash::kHashKey;
-constexpr uint64_t kAddBlipForCoords = op_hash::kAddBlipForCoords;
-constexpr uint64_t kSetBlipSprite = op_hash::kSetBlipSprite;
-constexpr uint64_t kSetBlipScale = op_hash::kSetBlipScale;
-constexpr uint64_t kCreateVarString = op_hash::kCreateVarString;
-constexpr uint64_t kSetBlipName = op_hash::kSetBlipName;
-constexpr uint64_t kAddBlipModifier = op_hash::kAddBlipModifier;
-
 constexpr uint32_t kOccupantModel = 0x3F094007;
 
 struct Point {
@@ -122,16 +114,16 @@ constexpr uint64_t kLabelHandles[] = {0x1234567890ABCDEF, 0xFEDCBA0987654321};
 std::vector<ExpectedCall> HomeBlipCalls(const Point& center, int32_t blip, uint64_t label) {
   const uint64_t b = static_cast<uint32_t>(blip);
   return {
-      {kAddBlipForCoords,
+      {op_hash::kAddBlipForCoords,
        {N(1664425300), N(fake::FloatBits(center.x)), N(fake::FloatBits(center.y)),
         N(fake::FloatBits(center.z))}},
-      {kHashKey, {T("blip_robbery_home")}},
-      {kSetBlipSprite, {N(b), N(kSpriteHash), N(1)}},
-      {kSetBlipScale, {N(b), N(0x3F19999A)}},
-      {kCreateVarString, {N(10), T("LITERAL_STRING"), T("Galdervine")}},
-      {kSetBlipName, {N(b), N(label)}},
-      {kHashKey, {T("BLIP_MODIFIER_SCALE_2")}},
-      {kAddBlipModifier, {N(b), N(kModifierHash)}},
+      {op_hash::kHashKey, {T("blip_robbery_home")}},
+      {op_hash::kSetBlipSprite, {N(b), N(kSpriteHash), N(1)}},
+      {op_hash::kSetBlipScale, {N(b), N(0x3F19999A)}},
+      {op_hash::kCreateVarString, {N(10), T("LITERAL_STRING"), T("Galdervine")}},
+      {op_hash::kSetBlipName, {N(b), N(label)}},
+      {op_hash::kHashKey, {T("BLIP_MODIFIER_SCALE_2")}},
+      {op_hash::kAddBlipModifier, {N(b), N(kModifierHash)}},
   };
 }
 
@@ -144,12 +136,12 @@ class CatalogueTest : public ::testing::Test {
     // in the order the host is asked for them.
     FakeHook::Get().responder = [this](uint64_t hash, const std::vector<uint64_t>& args) {
       switch (hash) {
-        case kHashKey:
+        case op_hash::kHashKey:
           return fake::Answer(fake::Text(args.at(0)) == "blip_robbery_home" ? kSpriteHash
                                                                             : kModifierHash);
-        case kAddBlipForCoords:
+        case op_hash::kAddBlipForCoords:
           return fake::Answer(static_cast<uint32_t>(kFirstBlip + blipsMade_++));
-        case kCreateVarString:
+        case op_hash::kCreateVarString:
           return fake::Answer(kLabelHandles[labelsMade_++ % 2]);
         default:
           return fake::Result{};
@@ -254,7 +246,7 @@ TEST_F(CatalogueTest, ReplacesARecordAlreadyUnderACatalogueId) {
 
   // Blips follow the registry's walk, which now starts with the older id 7,
   // and id 7's replaced record gets a fresh blip.
-  const std::vector<fake::Event> blips = FakeHook::Get().CallsOf(kAddBlipForCoords);
+  const std::vector<fake::Event> blips = FakeHook::Get().CallsOf(op_hash::kAddBlipForCoords);
   ASSERT_EQ(blips.size(), 2u);
   std::size_t n = 0;
   for (const auto& [id, record] : registry) {
@@ -278,12 +270,12 @@ TEST_F(CatalogueTest, LeavesAHomesteadThatAlreadyHasABlipAlone) {
   EXPECT_EQ(Registry().size(), 3u);
   EXPECT_EQ(other.homeBlip, 77);
   EXPECT_TRUE(other.homeBlipActive);
-  const std::vector<fake::Event> blips = FakeHook::Get().CallsOf(kAddBlipForCoords);
+  const std::vector<fake::Event> blips = FakeHook::Get().CallsOf(op_hash::kAddBlipForCoords);
   ASSERT_EQ(blips.size(), 2u);
   for (const fake::Event& blip : blips) {
     EXPECT_NE(blip.args.at(1), fake::FloatBits(4.75f));
   }
-  EXPECT_EQ(FakeHook::Get().CallsOf(kSetBlipName).size(), 2u);
+  EXPECT_EQ(FakeHook::Get().CallsOf(op_hash::kSetBlipName).size(), 2u);
 }
 
 }  // namespace
