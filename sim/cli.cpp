@@ -211,7 +211,7 @@ std::variant<Options, UsageError> ParseCommandLine(std::span<const char* const> 
   if (scenarioGiven && !options.file.empty()) {
     return UsageError{Usage("--scenario and --file exclude each other")};
   }
-  if (options.traceFilter.spec() != "all" && options.tracePath.empty()) {
+  if (options.traceFilter.list() != "all" && options.tracePath.empty()) {
     return UsageError{Usage("--trace-filter needs --trace FILE")};
   }
   if (!MapPathIsSvg(options.mapPath)) {

@@ -245,16 +245,16 @@ bool IsPolling(OpId id) {
   return false;
 }
 
-std::variant<TraceFilter, std::string> TraceFilter::Parse(std::string_view spec) {
+std::variant<TraceFilter, std::string> TraceFilter::Parse(std::string_view list) {
   TraceFilter filter;
-  filter.spec_ = std::string(spec);
+  filter.list_ = std::string(list);
   std::array<bool, platform::kOperationCount> kept{};
   std::array<bool, platform::kOperationCount> dropped{};
   bool keepsAny = false;
-  for (std::size_t start = 0; start <= spec.size();) {
-    std::size_t comma = spec.find(',', start);
-    if (comma == spec.npos) comma = spec.size();
-    std::string_view item = spec.substr(start, comma - start);
+  for (std::size_t start = 0; start <= list.size();) {
+    std::size_t comma = list.find(',', start);
+    if (comma == list.npos) comma = list.size();
+    std::string_view item = list.substr(start, comma - start);
     start = comma + 1;
     const bool drop = item.starts_with('-');
     if (drop) item.remove_prefix(1);
@@ -276,7 +276,7 @@ std::variant<TraceFilter, std::string> TraceFilter::Parse(std::string_view spec)
       known += ", " + std::string(op.name);
     const std::string what =
         item.empty() ? "an empty item" : "unknown operation '" + std::string(item) + "'";
-    return "--trace-filter: " + what + " in '" + std::string(spec) +
+    return "--trace-filter: " + what + " in '" + std::string(list) +
            "'; expected a comma-separated list of names, each kept or dropped with a leading '-', "
            "from: " +
            known;
@@ -346,7 +346,7 @@ TraceWriter::TraceWriter(Sink sink, const platform::World& world, TraceFilter fi
 }
 
 void TraceWriter::Header(TraceHeader header) {
-  header.filter = filter_.spec();
+  header.filter = filter_.list();
   IdentifyPlugin(header);
   sink_(FormatTraceHeader(header));
 }

@@ -60,18 +60,18 @@ class TraceFilter {
   // Everything.
   TraceFilter() { keep_.fill(true); }
 
-  // The filter `spec` describes, or a message that names the bad item and
+  // The filter `list` describes, or a message that names the bad item and
   // lists the known names.
-  static std::variant<TraceFilter, std::string> Parse(std::string_view spec);
+  static std::variant<TraceFilter, std::string> Parse(std::string_view list);
 
   // Refused calls of unknown operations are always kept: they are errors.
   bool Keeps(const platform::Operation* op) const;
   // The list as given, or "all".
-  const std::string& spec() const { return spec_; }
+  const std::string& list() const { return list_; }
 
  private:
   std::array<bool, platform::kOperationCount> keep_{};
-  std::string spec_ = "all";
+  std::string list_ = "all";
 };
 
 // Whether the script repeats this query every frame; these are the

@@ -179,7 +179,7 @@ TEST(TraceTest, NamedArgumentsSpellHashesAndStringHandlesTheRunKnows) {
 TEST(TraceTest, FilterKeepsListedOperationsOrDropsThemAndRejectsUnknownNames) {
   using platform::OpId;
   struct Case {
-    const char* spec;
+    const char* list;
     std::vector<OpId> kept;
     std::vector<OpId> dropped;
   };
@@ -194,11 +194,11 @@ TEST(TraceTest, FilterKeepsListedOperationsOrDropsThemAndRejectsUnknownNames) {
       {"-CreatePed", {OpId::kIsEntityDead}, {OpId::kCreatePed}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.spec);
-    const auto parsed = TraceFilter::Parse(c.spec);
+    SCOPED_TRACE(c.list);
+    const auto parsed = TraceFilter::Parse(c.list);
     ASSERT_TRUE(std::holds_alternative<TraceFilter>(parsed));
     const TraceFilter& filter = std::get<TraceFilter>(parsed);
-    EXPECT_EQ(filter.spec(), c.spec);
+    EXPECT_EQ(filter.list(), c.list);
     for (OpId id : c.kept) EXPECT_TRUE(filter.Keeps(&platform::OperationOf(id)));
     for (OpId id : c.dropped) EXPECT_FALSE(filter.Keeps(&platform::OperationOf(id)));
     EXPECT_TRUE(filter.Keeps(nullptr)) << "a call of an unknown operation is always kept";
