@@ -1,8 +1,10 @@
 // Cost of the substitute platform: one fibre switch there and back, and one
 // whole frame of the real plug-in (script-hook round trips, host dispatch and
-// world) with the player idle and with an encounter in the band.
+// world) with the player idle and with an encounter in the band; and that
+// frame as a multiple of an empty script's frame, measured side by side.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -48,6 +50,55 @@ void BM_FrameEncounterInBand(benchmark::State& state) {
   RunFramesAt(state, 70.0f);
 }
 BENCHMARK(BM_FrameEncounterInBand);
+
+// Wall time of `frames` frames of `session`, in nanoseconds.
+double TimeFrames(platform::Session& session, int64_t frames) {
+  const auto start = std::chrono::steady_clock::now();
+  session.RunFrames(frames);
+  const auto end = std::chrono::steady_clock::now();
+  return std::chrono::duration<double, std::nano>(end - start).count();
+}
+
+// The real plug-in's frame and the empty script's, with the player
+// `distance` metres south of homestead 1, alternated in short batches so
+// that both see the same machine load. Prints both per frame and their ratio.
+void RunRatioAt(benchmark::State& state, float distance) {
+  auto plugin = platform::Session::Open(HOMESTEAD_PLUGIN_PATH);
+  auto empty = platform::Session::Open(HOMESTEAD_EMPTY_SCRIPT_PATH);
+  if (!plugin.session || !empty.session) {
+    state.SkipWithError((plugin.error + empty.error).c_str());
+    return;
+  }
+  const platform::Vec3 at{2626.33f, 1695.275f - distance, 115.693f};
+  for (auto* opened : {&plugin, &empty}) {
+    opened->session->world().SetPlayerPosition(at);
+    opened->session->RunFrames(600);
+  }
+  constexpr int64_t kBatch = 64;
+  double pluginNs = 0.0;
+  double emptyNs = 0.0;
+  for (auto _ : state) {
+    pluginNs += TimeFrames(*plugin.session, kBatch);
+    emptyNs += TimeFrames(*empty.session, kBatch);
+  }
+  const double frames = static_cast<double>(state.iterations() * kBatch);
+  state.counters["plugin_ns_per_frame"] = pluginNs / frames;
+  state.counters["empty_ns_per_frame"] = emptyNs / frames;
+  state.counters["ratio"] = emptyNs > 0.0 ? pluginNs / emptyNs : 0.0;
+  std::string problem = plugin.session->Close();
+  problem += empty.session->Close();
+  if (!problem.empty()) state.SkipWithError(problem.c_str());
+}
+
+void BM_FrameRatioIdle(benchmark::State& state) {
+  RunRatioAt(state, 500.0f);
+}
+BENCHMARK(BM_FrameRatioIdle);
+
+void BM_FrameRatioInBand(benchmark::State& state) {
+  RunRatioAt(state, 50.0f);
+}
+BENCHMARK(BM_FrameRatioInBand);
 
 }  // namespace
 
