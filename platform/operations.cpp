@@ -1,6 +1,5 @@
 #include "platform/operations.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -43,13 +42,30 @@ constexpr bool TableIsConsistent() {
 }
 static_assert(TableIsConsistent(), "entries in OpId order, hashes and names unique");
 
-// Table indices sorted by hash, for the lookup of every call.
-constexpr std::array<uint8_t, kTable.size()> kByHash = [] {
-  std::array<uint8_t, kTable.size()> order{};
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint8_t>(i);
-  std::sort(order.begin(), order.end(),
-            [](uint8_t a, uint8_t b) { return kTable[a].hash < kTable[b].hash; });
-  return order;
+// Open-addressing table from hash to table index, built at compile time, so
+// that finding the operation of a call costs one multiplication and usually a
+// single probe. At most half full, so a probe sequence always ends at an empty
+// slot.
+constexpr std::size_t kSlotBits = 7;
+constexpr std::size_t kSlotCount = std::size_t{1} << kSlotBits;
+static_assert(kSlotCount >= 2 * kTable.size(), "the hash table stays at most half full");
+constexpr uint8_t kEmptySlot = 0xFF;
+static_assert(kTable.size() < kEmptySlot, "table indices fit below the empty marker");
+
+// Fibonacci hashing: the top bits of the product mix every bit of the hash.
+constexpr std::size_t HomeSlot(uint64_t hash) {
+  return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits));
+}
+
+constexpr std::array<uint8_t, kSlotCount> kByHash = [] {
+  std::array<uint8_t, kSlotCount> slots{};
+  for (uint8_t& slot : slots) slot = kEmptySlot;
+  for (std::size_t i = 0; i < kTable.size(); ++i) {
+    std::size_t at = HomeSlot(kTable[i].hash);
+    while (slots[at] != kEmptySlot) at = (at + 1) % kSlotCount;
+    slots[at] = static_cast<uint8_t>(i);
+  }
+  return slots;
 }();
 
 uint32_t Low(uint64_t slot) {
@@ -134,10 +150,11 @@ const Operation& OperationOf(OpId id) {
 }
 
 const Operation* FindOperation(uint64_t hash) {
-  const auto* it = std::lower_bound(kByHash.begin(), kByHash.end(), hash,
-                                    [](uint8_t i, uint64_t h) { return kTable[i].hash < h; });
-  if (it == kByHash.end() || kTable[*it].hash != hash) return nullptr;
-  return &kTable[*it];
+  for (std::size_t at = HomeSlot(hash);; at = (at + 1) % kSlotCount) {
+    const uint8_t index = kByHash[at];
+    if (index == kEmptySlot) return nullptr;
+    if (kTable[index].hash == hash) return &kTable[index];
+  }
 }
 
 std::string_view ArgKindName(ArgKind kind) {

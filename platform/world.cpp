@@ -571,6 +571,7 @@ int32_t World::AddBlipForEntity(uint32_t style, int32_t entity) {
   event.position = e->position;
   const int32_t handle = blip.handle;
   blips_.emplace(handle, std::move(blip));
+  blipsByEntity_[entity].push_back(handle);  // handles only grow: stays in creation order
   return handle;
 }
 
@@ -605,6 +606,7 @@ void World::RemoveBlip(int32_t* handle) {
   event.text = it->second.label;
   event.other = it->second.entity;
   event.position = BlipPosition(it->second);
+  if (it->second.entity != 0) ForgetEntityBlip(it->second.entity, it->first);
   blips_.erase(it);
   *handle = 0;
 }
@@ -622,6 +624,14 @@ void World::RemoveBlipsOn(int32_t entity, std::string_view why) {
     event.position = BlipPosition(it->second);
     it = blips_.erase(it);
   }
+  blipsByEntity_.erase(entity);
+}
+
+void World::ForgetEntityBlip(int32_t entity, int32_t blip) {
+  const auto on = blipsByEntity_.find(entity);
+  if (on == blipsByEntity_.end()) return;
+  std::erase(on->second, blip);
+  if (on->second.empty()) blipsByEntity_.erase(on);
 }
 
 std::vector<const Blip*> World::BlipsOn(int32_t entity) const {
@@ -641,11 +651,11 @@ Vec3 World::BlipPosition(const Blip& blip) const {
 int32_t World::GetBlipFromEntity(int32_t entity) {
   Entity* e = MutableEntity(entity);
   if (e == nullptr) return 0;
-  const std::vector<const Blip*> on = BlipsOn(entity);
-  if (on.empty()) return 0;
-  const Blip* blip = on[e->blipCursor % on.size()];
+  const auto on = blipsByEntity_.find(entity);
+  if (on == blipsByEntity_.end()) return 0;
+  const int32_t blip = on->second[e->blipCursor % on->second.size()];
   ++e->blipCursor;
-  return blip->handle;
+  return blip;
 }
 
 bool World::DoesBlipExist(int32_t blip) const {

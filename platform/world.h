@@ -296,6 +296,7 @@ class World {
   std::string NameOr(uint32_t hash) const;
   std::string BlipWords(const Blip& blip) const;
   void RemoveBlipsOn(int32_t entity, std::string_view why);
+  void ForgetEntityBlip(int32_t entity, int32_t blip);
   void MoveFleeingPeds(double seconds);
 
   WorldConfig config_;
@@ -315,6 +316,9 @@ class World {
   int32_t nextBlip_ = 1;
   std::map<int32_t, Entity> entities_;
   std::map<int32_t, Blip> blips_;
+  // The handles of each entity's blips in creation order, so that
+  // GetBlipFromEntity does not walk every blip.
+  std::unordered_map<int32_t, std::vector<int32_t>> blipsByEntity_;
   std::map<uint32_t, int64_t> modelRequests_;  // model -> frame of the request
   std::unordered_map<uint32_t, std::string> hashNames_;
   std::vector<std::string> varStrings_;

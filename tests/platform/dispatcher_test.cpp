@@ -52,6 +52,8 @@ TEST_F(DispatcherTest, EveryTableEntryIsFoundByItsHash) {
   for (const Operation& op : Operations()) {
     SCOPED_TRACE(std::string(op.name));
     EXPECT_EQ(FindOperation(op.hash), &op);
+    // A near miss probes through the slots of real entries and still fails.
+    EXPECT_EQ(FindOperation(op.hash ^ 1), nullptr);
   }
   EXPECT_EQ(FindOperation(0x0123456789ABCDEF), nullptr);
 }

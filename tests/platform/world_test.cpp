@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -121,6 +122,23 @@ TEST_F(WorldTest, EntityBlipsGoWithTheirEntityAndAreFoundInTurn) {
   std::set<int32_t> answers = {world.GetBlipFromEntity(ped), world.GetBlipFromEntity(ped)};
   EXPECT_EQ(answers, (std::set<int32_t>{guard, enemy}));
   EXPECT_EQ(world.GetBlipFromEntity(World::kPlayerHandle), 0);
+
+  // A blip removed on its own leaves the turn to the others, in creation order;
+  // with none left there is no answer, and a new blip is found again.
+  const int32_t other = SpawnPed({4, 5, 6});
+  const int32_t first = world.AddBlipForEntity(1, other);
+  int32_t middle = world.AddBlipForEntity(1, other);
+  const int32_t last = world.AddBlipForEntity(1, other);
+  world.RemoveBlip(&middle);
+  const std::vector<int32_t> turns = {world.GetBlipFromEntity(other),
+                                      world.GetBlipFromEntity(other),
+                                      world.GetBlipFromEntity(other)};
+  EXPECT_EQ(turns, (std::vector<int32_t>{first, last, first}));
+  for (int32_t blip : {first, last}) world.RemoveBlip(&blip);
+  EXPECT_EQ(world.GetBlipFromEntity(other), 0);
+  int32_t again = world.AddBlipForEntity(1, other);
+  EXPECT_EQ(world.GetBlipFromEntity(other), again);
+  world.RemoveBlip(&again);
 
   int32_t handle = ped;
   world.DeleteEntity(&handle);
