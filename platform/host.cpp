@@ -1,10 +1,20 @@
 #include "platform/host.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include "platform/active_host.h"
+
 namespace platform {
+
+namespace detail {
+Host* gActiveHost = nullptr;
+}  // namespace detail
+
 namespace {
 
 // Hosts alive, in construction order; the last one is active unless an
@@ -12,12 +22,49 @@ namespace {
 std::vector<Host*> gHosts;
 Host* gChosen = nullptr;
 
-Vec3 VecAt(std::span<const DecodedArg> a, std::size_t first) {
-  return Vec3{a[first].f, a[first + 1].f, a[first + 2].f};
+void ChooseActive() {
+  detail::gActiveHost = gChosen != nullptr ? gChosen : (gHosts.empty() ? nullptr : gHosts.back());
 }
+
+// The pushed slots of a call whose kinds have been checked, read by type
+// (the slot encodings are in operations.h).
+class Slots {
+ public:
+  explicit Slots(const uint64_t* slots) : slots_(slots) {}
+
+  uint32_t U(std::size_t k) const { return static_cast<uint32_t>(slots_[k]); }
+  int32_t I(std::size_t k) const { return static_cast<int32_t>(U(k)); }
+  float F(std::size_t k) const { return std::bit_cast<float>(U(k)); }
+  bool B(std::size_t k) const { return U(k) != 0; }
+  uint64_t Raw(std::size_t k) const { return slots_[k]; }
+  Vec3 VecAt(std::size_t k) const { return Vec3{F(k), F(k + 1), F(k + 2)}; }
+  std::string_view Text(std::size_t k) const { return reinterpret_cast<const char*>(slots_[k]); }
+  // Slot k of a block passed by address.
+  uint64_t InBlock(std::size_t k, std::size_t slot) const {
+    uint64_t value;
+    std::memcpy(&value, reinterpret_cast<const char*>(slots_[k]) + slot * sizeof value,
+                sizeof value);
+    return value;
+  }
+
+ private:
+  const uint64_t* slots_;
+};
 
 // Handles and out-values travel by address; memcpy keeps an odd address from
 // being undefined behaviour on the host's side.
+int32_t ReadInt32(uint64_t address) {
+  int32_t value;
+  std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
+  return value;
+}
+
+uint32_t ReadUint32(uint64_t address) {
+  uint32_t value;
+  std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
+  return value;
+}
+
 void WriteInt32(uint64_t address, int32_t value) {
   std::memcpy(reinterpret_cast<void*>(address), &value, sizeof value);
 }
@@ -26,30 +73,216 @@ void WriteUint32(uint64_t address, uint32_t value) {
   std::memcpy(reinterpret_cast<void*>(address), &value, sizeof value);
 }
 
+// One typed handler per operation: reads the pushed slots by type and lets
+// the world answer; a problem the world finds is recorded as an error. Each
+// is a function of its own, so that a call pays only for what its operation
+// needs.
+using Handler = void (*)(Host& host, World& w, Slots s, CallResult& r);
+
+constexpr std::array<Handler, kOperationCount> kHandlers = [] {
+  std::array<Handler, kOperationCount> h{};
+  constexpr auto Index = [](OpId id) { return static_cast<std::size_t>(id); };
+  h[Index(OpId::kHashKey)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetUint32(w.HashKey(s.Text(0)));
+  };
+  h[Index(OpId::kAddBlipForCoords)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetInt32(w.AddBlipForCoords(s.U(0), s.VecAt(1)));
+  };
+  h[Index(OpId::kSetBlipSprite)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.SetBlipSprite(s.I(0), s.U(1));
+  };
+  h[Index(OpId::kSetBlipScale)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.SetBlipScale(s.I(0), s.F(1));
+  };
+  h[Index(OpId::kCreateVarString)] = [](Host& host, World& w, Slots s, CallResult& r) {
+    const uint64_t handle = w.CreateVarString(s.I(0), s.Text(1), s.Text(2));
+    if (handle == 0) {
+      host.RecordError(DescribeOperation(OperationOf(OpId::kCreateVarString)) +
+                       ": unsupported format \"" + std::string(s.Text(1)) + "\"");
+    }
+    r.SetUint64(handle);
+  };
+  h[Index(OpId::kSetBlipName)] = [](Host& host, World& w, Slots s, CallResult&) {
+    if (!w.SetBlipName(s.I(0), s.Raw(1))) {
+      host.RecordError(DescribeOperation(OperationOf(OpId::kSetBlipName)) + ": " +
+                       HexHash(s.Raw(1)) + " is no string handle made by CreateVarString");
+    }
+  };
+  h[Index(OpId::kAddBlipModifier)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.AddBlipModifier(s.I(0), s.U(1));
+  };
+  h[Index(OpId::kIsActivitySuppressed)] = [](Host&, World& w, Slots, CallResult& r) {
+    r.SetBool(w.IsActivitySuppressed());
+  };
+  h[Index(OpId::kGetClockHours)] = [](Host&, World& w, Slots, CallResult& r) {
+    r.SetInt32(w.GetClockHours());
+  };
+  h[Index(OpId::kPlayerPedId)] = [](Host&, World& w, Slots, CallResult& r) {
+    r.SetInt32(w.PlayerPedId());
+  };
+  h[Index(OpId::kGetEntityCoords)] = [](Host&, World& w, Slots s, CallResult& r) {
+    const Vec3 at = w.GetEntityCoords(s.I(0));
+    r.SetVector3(at.x, at.y, at.z);
+  };
+  h[Index(OpId::kDistanceBetweenCoords)] = [](Host&, World&, Slots s, CallResult& r) {
+    r.SetFloat(World::DistanceBetweenCoords(s.VecAt(0), s.VecAt(3), s.B(6)));
+  };
+  h[Index(OpId::kRemoveBlip)] = [](Host&, World& w, Slots s, CallResult&) {
+    const int32_t before = ReadInt32(s.Raw(0));
+    int32_t handle = before;
+    w.RemoveBlip(&handle);
+    if (handle != before) WriteInt32(s.Raw(0), handle);
+  };
+  h[Index(OpId::kRequestModel)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.RequestModel(s.U(0));
+  };
+  h[Index(OpId::kHasModelLoaded)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetBool(w.HasModelLoaded(s.U(0)));
+  };
+  h[Index(OpId::kCreatePed)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetInt32(w.CreatePed(s.U(0), s.VecAt(1), s.F(4)));
+  };
+  h[Index(OpId::kSetPedRelationshipGroup)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.SetPedRelationshipGroup(s.I(0), s.U(1));
+  };
+  h[Index(OpId::kSetPedOptionA)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.SetPedOption(PedOption::kA, s.I(0), s.I(1));
+  };
+  h[Index(OpId::kSetPedOptionB)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.SetPedOption(PedOption::kB, s.I(0), s.I(1));
+  };
+  h[Index(OpId::kSetPedPromptName)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.SetPedPromptName(s.I(0), s.Text(1));
+  };
+  h[Index(OpId::kSetPedOptionC)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.SetPedOption(PedOption::kC, s.I(0), s.I(1));
+  };
+  h[Index(OpId::kTaskStartScenarioInPlace)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.GiveTask(s.I(0), Task{TaskKind::kScenario, 0, s.U(1)});
+  };
+  h[Index(OpId::kTaskDefaultIdle)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.GiveTask(s.I(0), Task{TaskKind::kDefaultIdle, 0, 0});
+  };
+  h[Index(OpId::kDoesEntityExist)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetBool(w.DoesEntityExist(s.I(0)));
+  };
+  h[Index(OpId::kAddBlipForEntity)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetInt32(w.AddBlipForEntity(s.U(0), s.I(1)));
+  };
+  h[Index(OpId::kSetModelAsNoLongerNeeded)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.SetModelAsNoLongerNeeded(s.U(0));
+  };
+  h[Index(OpId::kCreateObject)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetInt32(w.CreateObject(s.U(0), s.VecAt(1)));
+  };
+  h[Index(OpId::kDeleteEntity)] = [](Host&, World& w, Slots s, CallResult&) {
+    const int32_t before = ReadInt32(s.Raw(0));
+    int32_t handle = before;
+    w.DeleteEntity(&handle);
+    if (handle != before) WriteInt32(s.Raw(0), handle);
+  };
+  h[Index(OpId::kPlayAmbientSpeech)] = [](Host&, World& w, Slots s, CallResult& r) {
+    // The block: line name, aux name, variation, params hash, flags.
+    r.SetBool(w.PlayAmbientSpeech(s.I(0), reinterpret_cast<const char*>(s.InBlock(1, 0)),
+                                  static_cast<int32_t>(static_cast<uint32_t>(s.InBlock(1, 2))),
+                                  static_cast<uint32_t>(s.InBlock(1, 3))));
+  };
+  h[Index(OpId::kIsAnySpeechPlaying)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetBool(w.IsAnySpeechPlaying(s.I(0)));
+  };
+  h[Index(OpId::kRandomIntInRange)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetInt32(w.RandomIntInRange(s.I(0), s.I(1)));
+  };
+  h[Index(OpId::kIsEntityDead)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetBool(w.IsEntityDead(s.I(0)));
+  };
+  h[Index(OpId::kSetObjectiveText)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.SetObjectiveText(s.Text(0));
+  };
+  h[Index(OpId::kShowObjective)] = [](Host&, World& w, Slots, CallResult&) { w.ShowObjective(); };
+  h[Index(OpId::kClearObjective)] = [](Host&, World& w, Slots, CallResult&) { w.ClearObjective(); };
+  h[Index(OpId::kTaskTurnToFaceEntity)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.GiveTask(s.I(0), Task{TaskKind::kTurnToFace, s.I(1), 0});
+  };
+  h[Index(OpId::kGiveWeaponToPed)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.GiveWeaponToPed(s.I(0), s.U(1));
+  };
+  h[Index(OpId::kGetCurrentPedWeapon)] = [](Host&, World& w, Slots s, CallResult& r) {
+    uint32_t weapon = 0;
+    r.SetBool(w.GetCurrentPedWeapon(s.I(0), &weapon));
+    WriteUint32(s.Raw(1), weapon);
+  };
+  h[Index(OpId::kSetCurrentPedWeapon)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.SetCurrentPedWeapon(s.I(0), s.U(1));
+  };
+  h[Index(OpId::kTaskAimGunAtEntity)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.GiveTask(s.I(0), Task{TaskKind::kAimAt, s.I(1), 0});
+  };
+  h[Index(OpId::kTaskCombatPed)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.GiveTask(s.I(0), Task{TaskKind::kCombat, s.I(1), 0});
+  };
+  h[Index(OpId::kGetBlipFromEntity)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetInt32(w.GetBlipFromEntity(s.I(0)));
+  };
+  h[Index(OpId::kDoesBlipExist)] = [](Host&, World& w, Slots s, CallResult& r) {
+    r.SetBool(w.DoesBlipExist(s.I(0)));
+  };
+  h[Index(OpId::kClearPedTasks)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.ClearPedTasks(s.I(0));
+  };
+  h[Index(OpId::kTaskHandsUp)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.GiveTask(s.I(0), Task{TaskKind::kHandsUp, s.I(2), 0});
+  };
+  h[Index(OpId::kTaskFleeFrom)] = [](Host&, World& w, Slots s, CallResult&) {
+    w.GiveTask(s.I(0), Task{TaskKind::kFlee, s.I(1), 0});
+  };
+  return h;
+}();
+static_assert(std::ranges::none_of(kHandlers, [](Handler h) { return h == nullptr; }),
+              "every operation has a handler");
+
 }  // namespace
+
+std::span<const DecodedArg> CallRecord::args() const {
+  if (decoder_ != nullptr) {
+    args_ = decoder_->DecodeCallArgs();
+    decoder_ = nullptr;
+  }
+  return args_;
+}
 
 Host::Host(HostConfig config)
     : world_(std::move(config.world)),
       scheduler_(config.framesPerSecond, [this](std::string message) { RecordError(message); }) {
   gHosts.push_back(this);
+  ChooseActive();
 }
 
 Host::~Host() {
   std::erase(gHosts, this);
   if (gChosen == this) gChosen = nullptr;
+  ChooseActive();
 }
 
 Host* Host::Active() {
-  if (gChosen != nullptr) return gChosen;
-  return gHosts.empty() ? nullptr : gHosts.back();
+  return detail::gActiveHost;
 }
 
 Host::Activation::Activation(Host& host) : previous_(gChosen) {
   gChosen = &host;
+  ChooseActive();
 }
 
 Host::Activation::~Activation() {
   gChosen = previous_;
+  ChooseActive();
+}
+
+void Host::SetObserver(CallObserver observer, std::span<const OpId> only) {
+  observer_ = std::move(observer);
+  observed_.fill(observer_ && only.empty());
+  if (!observer_) return;
+  for (OpId id : only) observed_[static_cast<std::size_t>(id)] = true;
 }
 
 void Host::BeginFrame() {
@@ -72,7 +305,7 @@ void Host::RecordError(std::string_view message) {
   errors_.push_back("frame " + std::to_string(frame()) + ": " + std::string(message));
 }
 
-void Host::NativeInit(uint64_t hash) {
+void Host::NativeInitChecked(uint64_t hash) {
   if (callOpen_) {
     RecordError("nativeInit(" + HexHash(hash) + ") while the call of " + HexHash(hash_) +
                 " was not made");
@@ -85,240 +318,128 @@ void Host::NativeInit(uint64_t hash) {
   }
   callOpen_ = true;
   hash_ = hash;
+  op_ = FindOperation(hash);
+  ready_ = op_ != nullptr && !callInLoaderPhase_;
   pushedCount_ = 0;
+  slotBits_ = 0;
   overflowed_ = false;
-  result_ = CallResult{};
 }
 
-void Host::NativePush(uint64_t value) {
+void Host::NativePushChecked(uint64_t value) {
   if (!callOpen_) {
     RecordError("nativePush64 without nativeInit");
     return;
   }
   if (pushedCount_ == pushed_.size()) {
     overflowed_ = true;
+    ready_ = false;
     return;
   }
   pushed_[pushedCount_++] = value;
+  slotBits_ |= value;
 }
 
+bool Host::SlotsAreClean(const Operation& op) const {
+  if (pushedCount_ != op.argCount || op.speechArgs != 0) return false;
+  uint64_t stray = 0;
+  for (std::size_t k = 0; k < pushedCount_; ++k) stray |= pushed_[k] & op.mustBeZero[k];
+  if (stray != 0) return false;
+  for (unsigned addresses = op.addressArgs; addresses != 0; addresses &= addresses - 1) {
+    if (pushed_[static_cast<std::size_t>(std::countr_zero(addresses))] == 0) return false;
+  }
+  return true;
+}
+
+void Host::SaveHandlesBefore(const Operation& op) {
+  for (unsigned refs = op.handleRefArgs; refs != 0; refs &= refs - 1) {
+    const auto k = static_cast<std::size_t>(std::countr_zero(refs));
+    handlesBefore_[k] = ReadInt32(pushed_[k]);
+  }
+}
+
+void Host::CarryOut(const Operation& op) {
+  SaveHandlesBefore(op);
+  kHandlers[static_cast<std::size_t>(op.id)](*this, world_, Slots(pushed_.data()), result_);
+  if (observed_[static_cast<std::size_t>(op.id)]) Notify(false);
+}
+
+// The usual call, kept in one function: CarryOut spelt out, and the slot
+// check's common case before any call.
 uint64_t* Host::NativeCall() {
-  if (!callOpen_) {
-    RecordError("nativeCall without nativeInit");
-    result_ = CallResult{};
-    return result_.slots.data();
-  }
+  if (!ready_) return NativeCallChecked();
+  const Operation& op = *op_;
+  const bool onlyCleanValues =
+      pushedCount_ == op.argCount && op.addressArgs == 0 && (slotBits_ >> 32) == 0;
+  if (!onlyCleanValues && !SlotsAreClean(op)) return NativeCallChecked();
   callOpen_ = false;
-  const Operation* op = FindOperation(hash_);
-  if (callInLoaderPhase_) {
-    Notify(op, {}, true);
-    return result_.slots.data();
-  }
-  if (op == nullptr) {
-    RecordError("unknown operation " + HexHash(hash_) + " called with " +
-                std::to_string(pushedCount_) + " arguments");
-    Notify(nullptr, {}, true);
-    return result_.slots.data();
-  }
-  if (overflowed_) {
-    RecordError(DescribeOperation(*op) + ": more than " + std::to_string(kMaxPushedArgs) +
-                " arguments pushed");
-    Notify(op, {}, true);
-    return result_.slots.data();
-  }
-  problems_.clear();
-  const bool callable =
-      DecodeArgs(*op, std::span<const uint64_t>(pushed_.data(), pushedCount_), decoded_, problems_);
-  for (const std::string& problem : problems_) RecordError(problem);
-  if (!callable) {
-    Notify(op, {}, true);
-    return result_.slots.data();
-  }
-  const std::span<DecodedArg> args(decoded_.data(), op->argCount);
-  Dispatch(*op, args, result_);
-  if (observer_) Notify(op, args, false);
+  ready_ = false;
+  result_ = CallResult{};
+  if (op.handleRefArgs != 0) SaveHandlesBefore(op);
+  kHandlers[static_cast<std::size_t>(op.id)](*this, world_, Slots(pushed_.data()), result_);
+  if (observed_[static_cast<std::size_t>(op.id)]) Notify(false);
   return result_.slots.data();
 }
 
-void Host::Notify(const Operation* op, std::span<const DecodedArg> args, bool refused) {
+uint64_t* Host::NativeCallChecked() {
+  result_ = CallResult{};
+  if (!callOpen_) {
+    RecordError("nativeCall without nativeInit");
+    return result_.slots.data();
+  }
+  callOpen_ = false;
+  ready_ = false;
+  if (callInLoaderPhase_) {
+    callInLoaderPhase_ = false;
+    Notify(true);
+    return result_.slots.data();
+  }
+  if (op_ == nullptr) {
+    RecordError("unknown operation " + HexHash(hash_) + " called with " +
+                std::to_string(pushedCount_) + " arguments");
+    Notify(true);
+    return result_.slots.data();
+  }
+  if (overflowed_) {
+    RecordError(DescribeOperation(*op_) + ": more than " + std::to_string(kMaxPushedArgs) +
+                " arguments pushed");
+    Notify(true);
+    return result_.slots.data();
+  }
+  problems_.clear();
+  const bool callable = DecodeArgs(*op_, std::span<const uint64_t>(pushed_.data(), pushedCount_),
+                                   decoded_, problems_);
+  for (const std::string& problem : problems_) RecordError(problem);
+  if (!callable) {
+    Notify(true);
+    return result_.slots.data();
+  }
+  CarryOut(*op_);
+  return result_.slots.data();
+}
+
+std::span<const DecodedArg> Host::DecodeCallArgs() const {
+  problems_.clear();  // reported when the call was made
+  DecodeArgs(*op_, std::span<const uint64_t>(pushed_.data(), pushedCount_), decoded_, problems_);
+  for (std::size_t k = 0; k < op_->argCount; ++k) {
+    DecodedArg& arg = decoded_[k];
+    if (arg.kind == ArgKind::kHandleRef) arg.i = handlesBefore_[k];
+    if (arg.kind == ArgKind::kOutUint32) arg.u = ReadUint32(arg.raw);
+  }
+  return {decoded_.data(), op_->argCount};
+}
+
+void Host::Notify(bool refused) {
   if (!observer_) return;
   CallRecord record;
   record.frame = frame();
   record.timeUs = nowUs();
-  record.op = op;
+  record.op = op_;
   record.hash = hash_;
   record.raw = std::span<const uint64_t>(pushed_.data(), pushedCount_);
-  record.args = args;
   record.result = &result_;
   record.refused = refused;
+  if (!refused) record.decoder_ = this;
   observer_(record);
-}
-
-void Host::Dispatch(const Operation& op, std::span<DecodedArg> a, CallResult& r) {
-  World& w = world_;
-  switch (op.id) {
-    case OpId::kHashKey:
-      r.SetUint32(w.HashKey(a[0].text));
-      break;
-    case OpId::kAddBlipForCoords:
-      r.SetInt32(w.AddBlipForCoords(a[0].u, VecAt(a, 1)));
-      break;
-    case OpId::kSetBlipSprite:
-      w.SetBlipSprite(a[0].i, a[1].u);
-      break;
-    case OpId::kSetBlipScale:
-      w.SetBlipScale(a[0].i, a[1].f);
-      break;
-    case OpId::kCreateVarString: {
-      const uint64_t handle = w.CreateVarString(a[0].i, a[1].text, a[2].text);
-      if (handle == 0) {
-        RecordError(DescribeOperation(op) + ": unsupported format \"" + std::string(a[1].text) +
-                    "\"");
-      }
-      r.SetUint64(handle);
-      break;
-    }
-    case OpId::kSetBlipName:
-      if (!w.SetBlipName(a[0].i, a[1].raw)) {
-        RecordError(DescribeOperation(op) + ": " + HexHash(a[1].raw) +
-                    " is no string handle made by CreateVarString");
-      }
-      break;
-    case OpId::kAddBlipModifier:
-      w.AddBlipModifier(a[0].i, a[1].u);
-      break;
-    case OpId::kIsActivitySuppressed:
-      r.SetBool(w.IsActivitySuppressed());
-      break;
-    case OpId::kGetClockHours:
-      r.SetInt32(w.GetClockHours());
-      break;
-    case OpId::kPlayerPedId:
-      r.SetInt32(w.PlayerPedId());
-      break;
-    case OpId::kGetEntityCoords: {
-      const Vec3 at = w.GetEntityCoords(a[0].i);
-      r.SetVector3(at.x, at.y, at.z);
-      break;
-    }
-    case OpId::kDistanceBetweenCoords:
-      r.SetFloat(World::DistanceBetweenCoords(VecAt(a, 0), VecAt(a, 3), a[6].i != 0));
-      break;
-    case OpId::kRemoveBlip: {
-      int32_t handle = a[0].i;
-      w.RemoveBlip(&handle);
-      if (handle != a[0].i) WriteInt32(a[0].raw, handle);
-      break;
-    }
-    case OpId::kRequestModel:
-      w.RequestModel(a[0].u);
-      break;
-    case OpId::kHasModelLoaded:
-      r.SetBool(w.HasModelLoaded(a[0].u));
-      break;
-    case OpId::kCreatePed:
-      r.SetInt32(w.CreatePed(a[0].u, VecAt(a, 1), a[4].f));
-      break;
-    case OpId::kSetPedRelationshipGroup:
-      w.SetPedRelationshipGroup(a[0].i, a[1].u);
-      break;
-    case OpId::kSetPedOptionA:
-      w.SetPedOption(PedOption::kA, a[0].i, a[1].i);
-      break;
-    case OpId::kSetPedOptionB:
-      w.SetPedOption(PedOption::kB, a[0].i, a[1].i);
-      break;
-    case OpId::kSetPedPromptName:
-      w.SetPedPromptName(a[0].i, a[1].text);
-      break;
-    case OpId::kSetPedOptionC:
-      w.SetPedOption(PedOption::kC, a[0].i, a[1].i);
-      break;
-    case OpId::kTaskStartScenarioInPlace:
-      w.GiveTask(a[0].i, Task{TaskKind::kScenario, 0, a[1].u});
-      break;
-    case OpId::kTaskDefaultIdle:
-      w.GiveTask(a[0].i, Task{TaskKind::kDefaultIdle, 0, 0});
-      break;
-    case OpId::kDoesEntityExist:
-      r.SetBool(w.DoesEntityExist(a[0].i));
-      break;
-    case OpId::kAddBlipForEntity:
-      r.SetInt32(w.AddBlipForEntity(a[0].u, a[1].i));
-      break;
-    case OpId::kSetModelAsNoLongerNeeded:
-      w.SetModelAsNoLongerNeeded(a[0].u);
-      break;
-    case OpId::kCreateObject:
-      r.SetInt32(w.CreateObject(a[0].u, VecAt(a, 1)));
-      break;
-    case OpId::kDeleteEntity: {
-      int32_t handle = a[0].i;
-      w.DeleteEntity(&handle);
-      if (handle != a[0].i) WriteInt32(a[0].raw, handle);
-      break;
-    }
-    case OpId::kPlayAmbientSpeech:
-      r.SetBool(w.PlayAmbientSpeech(a[0].i, a[1].text, a[1].i, a[1].u));
-      break;
-    case OpId::kIsAnySpeechPlaying:
-      r.SetBool(w.IsAnySpeechPlaying(a[0].i));
-      break;
-    case OpId::kRandomIntInRange:
-      r.SetInt32(w.RandomIntInRange(a[0].i, a[1].i));
-      break;
-    case OpId::kIsEntityDead:
-      r.SetBool(w.IsEntityDead(a[0].i));
-      break;
-    case OpId::kSetObjectiveText:
-      w.SetObjectiveText(a[0].text);
-      break;
-    case OpId::kShowObjective:
-      w.ShowObjective();
-      break;
-    case OpId::kClearObjective:
-      w.ClearObjective();
-      break;
-    case OpId::kTaskTurnToFaceEntity:
-      w.GiveTask(a[0].i, Task{TaskKind::kTurnToFace, a[1].i, 0});
-      break;
-    case OpId::kGiveWeaponToPed:
-      w.GiveWeaponToPed(a[0].i, a[1].u);
-      break;
-    case OpId::kGetCurrentPedWeapon: {
-      uint32_t weapon = 0;
-      r.SetBool(w.GetCurrentPedWeapon(a[0].i, &weapon));
-      WriteUint32(a[1].raw, weapon);
-      a[1].u = weapon;
-      break;
-    }
-    case OpId::kSetCurrentPedWeapon:
-      w.SetCurrentPedWeapon(a[0].i, a[1].u);
-      break;
-    case OpId::kTaskAimGunAtEntity:
-      w.GiveTask(a[0].i, Task{TaskKind::kAimAt, a[1].i, 0});
-      break;
-    case OpId::kTaskCombatPed:
-      w.GiveTask(a[0].i, Task{TaskKind::kCombat, a[1].i, 0});
-      break;
-    case OpId::kGetBlipFromEntity:
-      r.SetInt32(w.GetBlipFromEntity(a[0].i));
-      break;
-    case OpId::kDoesBlipExist:
-      r.SetBool(w.DoesBlipExist(a[0].i));
-      break;
-    case OpId::kClearPedTasks:
-      w.ClearPedTasks(a[0].i);
-      break;
-    case OpId::kTaskHandsUp:
-      w.GiveTask(a[0].i, Task{TaskKind::kHandsUp, a[2].i, 0});
-      break;
-    case OpId::kTaskFleeFrom:
-      w.GiveTask(a[0].i, Task{TaskKind::kFlee, a[1].i, 0});
-      break;
-    case OpId::kCount:
-      break;
-  }
 }
 
 }  // namespace platform

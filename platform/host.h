@@ -7,8 +7,9 @@
 // everything it runs, so that sessions may overlap).
 //
 // A call is nativeInit(hash), nativePush64 per argument, nativeCall(). The
-// dispatcher finds the operation by hash in the table (operations.h), checks
-// the argument count, decodes the slots by the table's kinds and lets the
+// operation is found by hash at nativeInit (operations.h); nativeCall checks
+// the argument count and the slots against the table's kinds and hands the
+// slots to the operation's handler, which reads them by type and lets the
 // world answer. An unknown hash, a wrong argument count or a null address is
 // an error naming the hash; such a call answers zeros and reaches nothing.
 // Errors are collected in errors(); the first kMaxStoredErrors are kept word
@@ -22,7 +23,8 @@
 // called: such a call is an error and is refused.
 //
 // An observer, when set, sees every call after it has been answered (refused
-// ones included). Without one, a call costs a single test for it.
+// ones included), or only the operations it names and every refused call.
+// A call it does not see costs a single test.
 #ifndef HOMESTEAD_PLATFORM_HOST_H
 #define HOMESTEAD_PLATFORM_HOST_H
 
@@ -51,6 +53,8 @@ struct HostConfig {
   int64_t watchdogLimitMs = -1;
 };
 
+class Host;
+
 // One answered call, as an observer sees it. The spans and texts point into
 // the host and the caller's memory and are valid only during the callback.
 struct CallRecord {
@@ -58,10 +62,21 @@ struct CallRecord {
   int64_t timeUs = 0;
   const Operation* op = nullptr;  // nullptr: the hash is unknown
   uint64_t hash = 0;
-  std::span<const uint64_t> raw;     // the pushed slots
-  std::span<const DecodedArg> args;  // empty when the call was refused
+  std::span<const uint64_t> raw;  // the pushed slots
   const CallResult* result = nullptr;
   bool refused = false;
+
+  // The arguments decoded by kind (DecodedArg), empty when the call was
+  // refused. The host decodes them on first use only, so an observer that
+  // looks at a few calls costs little on the others.
+  std::span<const DecodedArg> args() const;
+  // For records made outside a host (tests, tools): the decoded arguments.
+  void SetArgs(std::span<const DecodedArg> args) { args_ = args; }
+
+ private:
+  friend class Host;
+  mutable std::span<const DecodedArg> args_;
+  mutable const Host* decoder_ = nullptr;  // decodes args_ on first use
 };
 using CallObserver = std::function<void(const CallRecord&)>;
 
@@ -107,22 +122,52 @@ class Host {
   std::size_t errorCount() const { return errorCount_; }
   void RecordError(std::string_view message);
 
-  void SetObserver(CallObserver observer) { observer_ = std::move(observer); }
+  // `only` empty: every call; else the calls of these operations (and every
+  // refused call).
+  void SetObserver(CallObserver observer, std::span<const OpId> only = {});
 
   // Names the loader step under way ("attach", "detach", ...); empty when
   // none is.
   void SetLoaderPhase(std::string phase) { loaderPhase_ = std::move(phase); }
 
   // --- Called by the script-hook functions ------------------------------------
-  void NativeInit(uint64_t hash);
-  void NativePush(uint64_t value);
+  // The usual case of a call costs a few stores per slot and one lookup; all
+  // that is unusual (a call left open, the loader phase, too many slots) is
+  // out of line.
+  void NativeInit(uint64_t hash) {
+    if (callOpen_ || !loaderPhase_.empty()) return NativeInitChecked(hash);
+    callOpen_ = true;
+    hash_ = hash;
+    op_ = FindOperation(hash);
+    ready_ = op_ != nullptr;
+    pushedCount_ = 0;
+    slotBits_ = 0;
+    overflowed_ = false;
+  }
+  void NativePush(uint64_t value) {
+    if (!callOpen_ || pushedCount_ == kMaxPushedArgs) return NativePushChecked(value);
+    pushed_[pushedCount_++] = value;
+    slotBits_ |= value;
+  }
   uint64_t* NativeCall();
 
  private:
-  // Carries out one decoded call of `op`; a problem the world finds is
-  // recorded as an error.
-  void Dispatch(const Operation& op, std::span<DecodedArg> args, CallResult& result);
-  void Notify(const Operation* op, std::span<const DecodedArg> args, bool refused);
+  friend struct CallRecord;
+
+  void NativeInitChecked(uint64_t hash);
+  void NativePushChecked(uint64_t value);
+  // A call that is refused or has problems to report: errors, then the
+  // call carried out if it still can be.
+  uint64_t* NativeCallChecked();
+  // Whether the pushed slots are what `op` takes and need no report.
+  bool SlotsAreClean(const Operation& op) const;
+  // Carries out the current call of `op`, whose slots have been checked.
+  void CarryOut(const Operation& op);
+  void SaveHandlesBefore(const Operation& op);
+  // Out of line: the record it builds would weigh on every call.
+  [[gnu::noinline]] void Notify(bool refused);
+  // The current call's arguments, decoded for an observer that asks.
+  std::span<const DecodedArg> DecodeCallArgs() const;
 
   World world_;
   ScriptScheduler scheduler_;
@@ -131,16 +176,26 @@ class Host {
   bool callOpen_ = false;
   bool callInLoaderPhase_ = false;  // refused when it is made
   uint64_t hash_ = 0;
+  const Operation* op_ = nullptr;  // of hash_; nullptr when unknown
+  // The open call is of a known operation, outside the loader phase, with
+  // no more slots than fit: it may go ahead if its slots pass the check.
+  bool ready_ = false;
   std::array<uint64_t, kMaxPushedArgs> pushed_{};
   std::size_t pushedCount_ = 0;
+  uint64_t slotBits_ = 0;  // every pushed slot ORed together
   bool overflowed_ = false;
   CallResult result_;
-  std::array<DecodedArg, kMaxOperationArgs> decoded_{};
-  std::vector<std::string> problems_;
+  // Handles passed by address, as they were before the call (by argument).
+  std::array<int32_t, kMaxOperationArgs> handlesBefore_{};
+  mutable std::array<DecodedArg, kMaxOperationArgs> decoded_{};
+  mutable std::vector<std::string> problems_;
 
   std::vector<std::string> errors_;
   std::size_t errorCount_ = 0;
   CallObserver observer_;
+  // Whether the observer sees an answered call of the operation; all false
+  // without an observer.
+  std::array<bool, kOperationCount> observed_{};
 };
 
 }  // namespace platform

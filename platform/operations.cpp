@@ -8,11 +8,42 @@
 namespace platform {
 namespace {
 
+constexpr bool IsThirtyTwoBit(ArgKind kind) {
+  switch (kind) {
+    case ArgKind::kInt32:
+    case ArgKind::kUint32:
+    case ArgKind::kFloat:
+    case ArgKind::kBool:
+      return true;
+    default:
+      return false;
+  }
+}
+
+constexpr bool IsAddress(ArgKind kind) {
+  switch (kind) {
+    case ArgKind::kText:
+    case ArgKind::kHandleRef:
+    case ArgKind::kOutUint32:
+    case ArgKind::kSpeechParams:
+      return true;
+    default:
+      return false;
+  }
+}
+
 constexpr Operation Op(OpId id, std::string_view name, uint64_t hash, ResultKind result,
                        std::initializer_list<ArgKind> args) {
-  Operation op{id, name, hash, result, static_cast<uint8_t>(args.size()), {}};
+  Operation op{id, name, hash, result, static_cast<uint8_t>(args.size()), {}, {}, 0, 0, 0};
   std::size_t i = 0;
-  for (ArgKind kind : args) op.args[i++] = kind;
+  for (ArgKind kind : args) {
+    const auto bit = static_cast<uint16_t>(1u << i);
+    if (IsThirtyTwoBit(kind)) op.mustBeZero[i] = 0xFFFF'FFFF'0000'0000ull;
+    if (IsAddress(kind)) op.addressArgs |= bit;
+    if (kind == ArgKind::kHandleRef) op.handleRefArgs |= bit;
+    if (kind == ArgKind::kSpeechParams) op.speechArgs |= bit;
+    op.args[i++] = kind;
+  }
   return op;
 }
 
@@ -70,30 +101,6 @@ constexpr std::array<uint8_t, kSlotCount> kByHash = [] {
 
 uint32_t Low(uint64_t slot) {
   return static_cast<uint32_t>(slot);
-}
-
-bool IsThirtyTwoBit(ArgKind kind) {
-  switch (kind) {
-    case ArgKind::kInt32:
-    case ArgKind::kUint32:
-    case ArgKind::kFloat:
-    case ArgKind::kBool:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool IsAddress(ArgKind kind) {
-  switch (kind) {
-    case ArgKind::kText:
-    case ArgKind::kHandleRef:
-    case ArgKind::kOutUint32:
-    case ArgKind::kSpeechParams:
-      return true;
-    default:
-      return false;
-  }
 }
 
 std::string ArgProblem(const Operation& op, std::size_t index, std::string_view what) {

@@ -57,6 +57,7 @@ namespace op_hash {
 inline constexpr std::size_t kOperationCount = static_cast<std::size_t>(OpId::kCount);
 // The longest argument list of any operation (GiveWeaponToPed).
 inline constexpr std::size_t kMaxOperationArgs = 13;
+static_assert(kMaxOperationArgs <= 16, "argument sorts are 16-bit masks");
 
 struct Operation {
   OpId id;
@@ -65,6 +66,14 @@ struct Operation {
   ResultKind result;
   uint8_t argCount;
   std::array<ArgKind, kMaxOperationArgs> args;
+  // Derived from `args`, so that the dispatcher checks a call's slots
+  // without walking the kinds. Per argument, the bits of its slot that must
+  // be zero: the high half of a 32-bit value.
+  std::array<uint64_t, kMaxOperationArgs> mustBeZero;
+  // Bit i set when argument i is of that sort.
+  uint16_t addressArgs;    // addresses, which must not be null
+  uint16_t handleRefArgs;  // kHandleRef
+  uint16_t speechArgs;     // kSpeechParams, whose block is checked in full
 };
 
 // The whole table, indexed by OpId.

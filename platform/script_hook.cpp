@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/active_host.h"
 #include "platform/host.h"
 
 namespace platform {
@@ -103,6 +104,7 @@ void ScriptScheduler::Unregister(void* module) {
   for (auto& script : scripts_) {
     if (script->module != module || script->unregistered) continue;
     script->unregistered = true;
+    anyUnregistered_ = true;
     found = true;
   }
   if (!found) onError_("scriptUnregister for " + Describe(module) + " with no script");
@@ -111,6 +113,8 @@ void ScriptScheduler::Unregister(void* module) {
 }
 
 void ScriptScheduler::DropUnregistered() {
+  if (!anyUnregistered_) return;
+  anyUnregistered_ = false;
   std::erase_if(scripts_, [](const std::unique_ptr<Script>& s) { return s->unregistered; });
 }
 
@@ -146,28 +150,30 @@ std::array<uint64_t, 3> gNoHostResult{};
 
 extern "C" {
 
+// Each reads the active host straight from its variable: these run several
+// times per host call.
 void scriptRegister(void* module, void (*scriptMain)(void)) {
-  if (auto* host = platform::Host::Active()) host->scheduler().Register(module, scriptMain);
+  if (auto* host = platform::detail::gActiveHost) host->scheduler().Register(module, scriptMain);
 }
 
 void scriptUnregister(void* module) {
-  if (auto* host = platform::Host::Active()) host->scheduler().Unregister(module);
+  if (auto* host = platform::detail::gActiveHost) host->scheduler().Unregister(module);
 }
 
 void scriptWait(uint32_t ms) {
-  if (auto* host = platform::Host::Active()) host->scheduler().Wait(ms);
+  if (auto* host = platform::detail::gActiveHost) host->scheduler().Wait(ms);
 }
 
 void nativeInit(uint64_t hash) {
-  if (auto* host = platform::Host::Active()) host->NativeInit(hash);
+  if (auto* host = platform::detail::gActiveHost) host->NativeInit(hash);
 }
 
 void nativePush64(uint64_t value) {
-  if (auto* host = platform::Host::Active()) host->NativePush(value);
+  if (auto* host = platform::detail::gActiveHost) host->NativePush(value);
 }
 
 uint64_t* nativeCall(void) {
-  if (auto* host = platform::Host::Active()) return host->NativeCall();
+  if (auto* host = platform::detail::gActiveHost) return host->NativeCall();
   gNoHostResult.fill(0);
   return gNoHostResult.data();
 }

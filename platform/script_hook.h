@@ -103,6 +103,7 @@ class ScriptScheduler {
   int64_t frame_ = 0;
   int64_t nowUs_ = 0;
   std::vector<std::unique_ptr<Script>> scripts_;
+  bool anyUnregistered_ = false;  // scripts_ holds one to drop
   Script* running_ = nullptr;
 };
 

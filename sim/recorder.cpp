@@ -161,11 +161,12 @@ void Recorder::Observe() {
 
 void Recorder::OnCall(const platform::CallRecord& call) {
   if (call.op == nullptr || call.op->id != platform::OpId::kRandomIntInRange || call.refused ||
-      call.args.size() != 2 || call.result == nullptr || call.args[0].i != 0) {
+      call.args().size() != 2 || call.result == nullptr || call.args()[0].i != 0) {
     return;
   }
   // Variation draws start at 1; a draw from 0 picks a case or a speaker.
-  draw_ = Draw{call.args[1].i, static_cast<int32_t>(call.result->slots[0]), world_.events().size()};
+  draw_ =
+      Draw{call.args()[1].i, static_cast<int32_t>(call.result->slots[0]), world_.events().size()};
 }
 
 const HomesteadTrack* Recorder::NearestTrack() const {

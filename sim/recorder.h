@@ -18,6 +18,7 @@
 #ifndef HOMESTEAD_SIM_RECORDER_H
 #define HOMESTEAD_SIM_RECORDER_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -48,8 +49,10 @@ class Recorder {
   void Observe();
 
   // Sees one host call as it is answered, for what the world does not log:
-  // the random draw that picks a conversation's case.
+  // the random draw that picks a conversation's case. Only the calls of
+  // kCallsUsed matter to it.
   void OnCall(const platform::CallRecord& call);
+  static constexpr std::array<platform::OpId, 1> kCallsUsed = {platform::OpId::kRandomIntInRange};
 
   // A timeline line at the world's current time, for the runner's own words.
   void Say(const std::string& text);

@@ -289,11 +289,14 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
     trace->Header(std::move(header));
   }
   // The recorder sees the calls for what the world does not log (the random
-  // draws that pick a conversation).
-  host.SetObserver([&recorder, &trace](const platform::CallRecord& call) {
-    recorder.OnCall(call);
-    if (trace) trace->Call(call);
-  });
+  // draws that pick a conversation); the trace sees every call. Without a
+  // trace the host tells only the calls the recorder uses.
+  host.SetObserver(
+      [&recorder, &trace](const platform::CallRecord& call) {
+        recorder.OnCall(call);
+        if (trace) trace->Call(call);
+      },
+      trace ? std::span<const platform::OpId>() : std::span(Recorder::kCallsUsed));
   const std::string about = scenario.about.empty() ? "" : " (" + scenario.about + ")";
   timeline("scenario " + scenario.name + about + ", seed " + std::to_string(options.seed));
   recorder.Say("the player starts at " + scenario.start.Describe() + " (" +

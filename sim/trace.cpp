@@ -191,20 +191,20 @@ std::string FormatTraceLine(const platform::CallRecord& call, const TraceNames& 
     return out;
   }
   out += ",\"args\":[";
-  for (std::size_t i = 0; i < call.args.size(); ++i) {
+  for (std::size_t i = 0; i < call.args().size(); ++i) {
     if (i > 0) out += ",";
-    AppendArg(out, call.args[i]);
+    AppendArg(out, call.args()[i]);
   }
   out += "]";
   bool anyNamed = false;
-  for (std::size_t i = 0; i < call.args.size(); ++i) {
+  for (std::size_t i = 0; i < call.args().size(); ++i) {
     const std::string_view name = ArgName(call.op->id, i);
     if (name.empty()) continue;
     out += anyNamed ? "," : ",\"named\":{";
     anyNamed = true;
     AppendJsonString(out, name);
     out += ":";
-    AppendNamedArg(out, call.args[i], names);
+    AppendNamedArg(out, call.args()[i], names);
   }
   if (anyNamed) out += "}";
   out += ",\"result\":";
@@ -355,8 +355,8 @@ void TraceWriter::Call(const platform::CallRecord& call) {
   // String handles are learned from every call, kept or not, so that a
   // filtered trace still names the blips.
   if (call.op != nullptr && call.op->id == OpId::kCreateVarString && !call.refused &&
-      call.result != nullptr && call.result->slots[0] != 0 && call.args.size() == 3) {
-    names_.strings[call.result->slots[0]] = std::string(call.args[2].text);
+      call.result != nullptr && call.result->slots[0] != 0 && call.args().size() == 3) {
+    names_.strings[call.result->slots[0]] = std::string(call.args()[2].text);
   }
   if (filter_.Keeps(call.op)) sink_(FormatTraceLine(call, names_));
 }

@@ -210,24 +210,38 @@ TEST_F(DispatcherTest, TheObserverSeesDecodedArgumentsAndTheResult) {
     std::string line(call.op->name);
     line += " frame ";
     line += std::to_string(call.frame);
-    for (const DecodedArg& a : call.args) {
+    for (const DecodedArg& a : call.args()) {
       line += ' ';
       line += ArgKindName(a.kind);
+      // A handle passed by address as it was before the call, a written
+      // value as the call left it.
+      if (a.kind == ArgKind::kHandleRef) line += "=" + std::to_string(a.i);
+      if (a.kind == ArgKind::kOutUint32) line += "=" + std::to_string(a.u);
     }
     line += " -> ";
     line += std::to_string(call.result->slots[0]);
     seen.push_back(line);
     if (call.op->id == OpId::kHashKey) {
-      EXPECT_EQ(call.args[0].text, "abc");
+      EXPECT_EQ(call.args()[0].text, "abc");
     }
   });
   host.BeginFrame();
   Call(op_hash::kHashKey, {P("abc")});
   host.world().ScriptRandom({4});
   Call(op_hash::kRandomIntInRange, {I(0), I(8)});
-  EXPECT_EQ(seen,
-            (std::vector<std::string>{"HashKey frame 1 text -> " + std::to_string(TextHash("abc")),
-                                      "RandomIntInRange frame 1 int32 int32 -> 4"}));
+  int32_t blip = static_cast<int32_t>(Call(op_hash::kAddBlipForCoords, {1, F(0), F(0), F(0)})[0]);
+  Call(op_hash::kRemoveBlip, {P(&blip)});
+  uint32_t weapon = 0;
+  host.world().GiveWeaponToPed(World::kPlayerHandle, 77);
+  host.world().SetCurrentPedWeapon(World::kPlayerHandle, 77);
+  Call(op_hash::kGetCurrentPedWeapon, {I(World::kPlayerHandle), P(&weapon), 1, 0, 0});
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "HashKey frame 1 text -> " + std::to_string(TextHash("abc")),
+                      "RandomIntInRange frame 1 int32 int32 -> 4",
+                      "AddBlipForCoords frame 1 uint32 float float float -> 1",
+                      "RemoveBlip frame 1 handle address=1 -> 0",
+                      "GetCurrentPedWeapon frame 1 int32 out address=77 bool int32 bool -> 1",
+                  }));
 }
 
 }  // namespace

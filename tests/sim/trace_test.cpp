@@ -102,7 +102,7 @@ TEST(TraceTest, WritesDecodedArgumentsAndResultsWithoutAddresses) {
     record.op = op;
     record.hash = call.hash;
     record.raw = raw;
-    record.args = call.args;
+    record.SetArgs(call.args);
     record.result = &result;
     EXPECT_EQ(FormatTraceLine(record), std::string(call.line) + "\n");
   }
@@ -141,7 +141,7 @@ platform::CallRecord Record(platform::OpId id, std::span<const DecodedArg> args,
   record.timeUs = 100'000;
   record.op = &platform::OperationOf(id);
   record.hash = record.op->hash;
-  record.args = args;
+  record.SetArgs(args);
   record.result = result;
   return record;
 }
