@@ -9,8 +9,14 @@ namespace platform {
 class Host;
 
 namespace detail {
-// Kept by Host's construction and destruction and by Host::Activation.
+// Kept by Host's construction and destruction and by Host::Activation. Not
+// exported from the shared library on Linux either, so that reading it costs
+// one load.
+#if defined(_WIN32)
 extern Host* gActiveHost;
+#else
+[[gnu::visibility("hidden")]] extern Host* gActiveHost;
+#endif
 }  // namespace detail
 
 }  // namespace platform

@@ -320,29 +320,26 @@ void Host::NativeInitChecked(uint64_t hash) {
   hash_ = hash;
   op_ = FindOperation(hash);
   ready_ = op_ != nullptr && !callInLoaderPhase_;
-  pushedCount_ = 0;
+  pushTop_ = pushed_.data();
+  pushEnd_ = pushed_.data() + kMaxPushedArgs;
   slotBits_ = 0;
   overflowed_ = false;
 }
 
-void Host::NativePushChecked(uint64_t value) {
+void Host::NativePushChecked() {
   if (!callOpen_) {
     RecordError("nativePush64 without nativeInit");
     return;
   }
-  if (pushedCount_ == pushed_.size()) {
-    overflowed_ = true;
-    ready_ = false;
-    return;
-  }
-  pushed_[pushedCount_++] = value;
-  slotBits_ |= value;
+  // The call is open, so every slot is taken.
+  overflowed_ = true;
+  ready_ = false;
 }
 
 bool Host::SlotsAreClean(const Operation& op) const {
-  if (pushedCount_ != op.argCount || op.speechArgs != 0) return false;
+  if (pushedCount() != op.argCount || op.speechArgs != 0) return false;
   uint64_t stray = 0;
-  for (std::size_t k = 0; k < pushedCount_; ++k) stray |= pushed_[k] & op.mustBeZero[k];
+  for (std::size_t k = 0; k < pushedCount(); ++k) stray |= pushed_[k] & op.mustBeZero[k];
   if (stray != 0) return false;
   for (unsigned addresses = op.addressArgs; addresses != 0; addresses &= addresses - 1) {
     if (pushed_[static_cast<std::size_t>(std::countr_zero(addresses))] == 0) return false;
@@ -368,19 +365,30 @@ void Host::CarryOut(const Operation& op) {
 uint64_t* Host::NativeCall() {
   if (!ready_) return NativeCallChecked();
   const Operation& op = *op_;
-  const bool onlyCleanValues =
-      pushedCount_ == op.argCount && op.addressArgs == 0 && (slotBits_ >> 32) == 0;
-  if (!onlyCleanValues && !SlotsAreClean(op)) return NativeCallChecked();
+  // Values only (no address among the arguments), all 32-bit ones clean.
+  if (op.addressArgs != 0 || pushedCount() != op.argCount || (slotBits_ >> 32) != 0) {
+    return SlotsAreClean(op) ? CarryOutChecked() : NativeCallChecked();
+  }
   callOpen_ = false;
   ready_ = false;
+  pushEnd_ = pushTop_;
   result_ = CallResult{};
-  if (op.handleRefArgs != 0) SaveHandlesBefore(op);
   kHandlers[static_cast<std::size_t>(op.id)](*this, world_, Slots(pushed_.data()), result_);
   if (observed_[static_cast<std::size_t>(op.id)]) Notify(false);
   return result_.slots.data();
 }
 
+uint64_t* Host::CarryOutChecked() {
+  callOpen_ = false;
+  ready_ = false;
+  pushEnd_ = pushTop_;
+  result_ = CallResult{};
+  CarryOut(*op_);
+  return result_.slots.data();
+}
+
 uint64_t* Host::NativeCallChecked() {
+  const bool overflowed = std::exchange(overflowed_, false);
   result_ = CallResult{};
   if (!callOpen_) {
     RecordError("nativeCall without nativeInit");
@@ -388,6 +396,7 @@ uint64_t* Host::NativeCallChecked() {
   }
   callOpen_ = false;
   ready_ = false;
+  pushEnd_ = pushTop_;
   if (callInLoaderPhase_) {
     callInLoaderPhase_ = false;
     Notify(true);
@@ -395,18 +404,18 @@ uint64_t* Host::NativeCallChecked() {
   }
   if (op_ == nullptr) {
     RecordError("unknown operation " + HexHash(hash_) + " called with " +
-                std::to_string(pushedCount_) + " arguments");
+                std::to_string(pushedCount()) + " arguments");
     Notify(true);
     return result_.slots.data();
   }
-  if (overflowed_) {
+  if (overflowed) {
     RecordError(DescribeOperation(*op_) + ": more than " + std::to_string(kMaxPushedArgs) +
                 " arguments pushed");
     Notify(true);
     return result_.slots.data();
   }
   problems_.clear();
-  const bool callable = DecodeArgs(*op_, std::span<const uint64_t>(pushed_.data(), pushedCount_),
+  const bool callable = DecodeArgs(*op_, std::span<const uint64_t>(pushed_.data(), pushedCount()),
                                    decoded_, problems_);
   for (const std::string& problem : problems_) RecordError(problem);
   if (!callable) {
@@ -419,7 +428,7 @@ uint64_t* Host::NativeCallChecked() {
 
 std::span<const DecodedArg> Host::DecodeCallArgs() const {
   problems_.clear();  // reported when the call was made
-  DecodeArgs(*op_, std::span<const uint64_t>(pushed_.data(), pushedCount_), decoded_, problems_);
+  DecodeArgs(*op_, std::span<const uint64_t>(pushed_.data(), pushedCount()), decoded_, problems_);
   for (std::size_t k = 0; k < op_->argCount; ++k) {
     DecodedArg& arg = decoded_[k];
     if (arg.kind == ArgKind::kHandleRef) arg.i = handlesBefore_[k];
@@ -435,7 +444,7 @@ void Host::Notify(bool refused) {
   record.timeUs = nowUs();
   record.op = op_;
   record.hash = hash_;
-  record.raw = std::span<const uint64_t>(pushed_.data(), pushedCount_);
+  record.raw = std::span<const uint64_t>(pushed_.data(), pushedCount());
   record.result = &result_;
   record.refused = refused;
   if (!refused) record.decoder_ = this;

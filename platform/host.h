@@ -138,15 +138,16 @@ class Host {
     if (callOpen_ || !loaderPhase_.empty()) return NativeInitChecked(hash);
     callOpen_ = true;
     hash_ = hash;
-    op_ = FindOperation(hash);
+    const std::size_t index = OperationIndexOf(hash);
+    op_ = index < kOperationCount ? &table_[index] : nullptr;
     ready_ = op_ != nullptr;
-    pushedCount_ = 0;
+    pushTop_ = pushed_.data();
+    pushEnd_ = pushed_.data() + kMaxPushedArgs;
     slotBits_ = 0;
-    overflowed_ = false;
   }
   void NativePush(uint64_t value) {
-    if (!callOpen_ || pushedCount_ == kMaxPushedArgs) return NativePushChecked(value);
-    pushed_[pushedCount_++] = value;
+    if (pushTop_ == pushEnd_) return NativePushChecked();
+    *pushTop_++ = value;
     slotBits_ |= value;
   }
   uint64_t* NativeCall();
@@ -155,12 +156,16 @@ class Host {
   friend struct CallRecord;
 
   void NativeInitChecked(uint64_t hash);
-  void NativePushChecked(uint64_t value);
+  // A push out of turn or past the last slot.
+  void NativePushChecked();
   // A call that is refused or has problems to report: errors, then the
   // call carried out if it still can be.
   uint64_t* NativeCallChecked();
+  // A call with addresses among its arguments, checked and found clean.
+  uint64_t* CarryOutChecked();
   // Whether the pushed slots are what `op` takes and need no report.
-  bool SlotsAreClean(const Operation& op) const;
+  // Out of line: the usual call (values only) never needs it.
+  [[gnu::noinline]] bool SlotsAreClean(const Operation& op) const;
   // Carries out the current call of `op`, whose slots have been checked.
   void CarryOut(const Operation& op);
   void SaveHandlesBefore(const Operation& op);
@@ -176,14 +181,20 @@ class Host {
   bool callOpen_ = false;
   bool callInLoaderPhase_ = false;  // refused when it is made
   uint64_t hash_ = 0;
+  const Operation* const table_ = Operations().data();
   const Operation* op_ = nullptr;  // of hash_; nullptr when unknown
   // The open call is of a known operation, outside the loader phase, with
   // no more slots than fit: it may go ahead if its slots pass the check.
   bool ready_ = false;
   std::array<uint64_t, kMaxPushedArgs> pushed_{};
-  std::size_t pushedCount_ = 0;
-  uint64_t slotBits_ = 0;  // every pushed slot ORed together
-  bool overflowed_ = false;
+  // The next slot to fill, and where pushing stops: the end of pushed_ while
+  // a call is open, pushTop_ otherwise (so that a push out of turn takes the
+  // checked way).
+  uint64_t* pushTop_ = pushed_.data();
+  uint64_t* pushEnd_ = pushed_.data();
+  std::size_t pushedCount() const { return static_cast<std::size_t>(pushTop_ - pushed_.data()); }
+  uint64_t slotBits_ = 0;    // every pushed slot ORed together
+  bool overflowed_ = false;  // reset by the checked way that reports it
   CallResult result_;
   // Handles passed by address, as they were before the call (by argument).
   std::array<int32_t, kMaxOperationArgs> handlesBefore_{};

@@ -1,5 +1,6 @@
 #include "platform/operations.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -65,39 +66,21 @@ constexpr bool TableIsConsistent() {
   for (std::size_t i = 0; i < kTable.size(); ++i) {
     if (static_cast<std::size_t>(kTable[i].id) != i) return false;
     if (kTable[i].argCount > kMaxOperationArgs) return false;
+    if (kTable[i].hash == 0) return false;  // 0 marks the index's empty slots
     for (std::size_t j = i + 1; j < kTable.size(); ++j) {
       if (kTable[i].hash == kTable[j].hash || kTable[i].name == kTable[j].name) return false;
     }
   }
   return true;
 }
-static_assert(TableIsConsistent(), "entries in OpId order, hashes and names unique");
-
-// Open-addressing table from hash to table index, built at compile time, so
-// that finding the operation of a call costs one multiplication and usually a
-// single probe. At most half full, so a probe sequence always ends at an empty
-// slot.
-constexpr std::size_t kSlotBits = 7;
-constexpr std::size_t kSlotCount = std::size_t{1} << kSlotBits;
-static_assert(kSlotCount >= 2 * kTable.size(), "the hash table stays at most half full");
-constexpr uint8_t kEmptySlot = 0xFF;
-static_assert(kTable.size() < kEmptySlot, "table indices fit below the empty marker");
-
-// Fibonacci hashing: the top bits of the product mix every bit of the hash.
-constexpr std::size_t HomeSlot(uint64_t hash) {
-  return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits));
-}
-
-constexpr std::array<uint8_t, kSlotCount> kByHash = [] {
-  std::array<uint8_t, kSlotCount> slots{};
-  for (uint8_t& slot : slots) slot = kEmptySlot;
-  for (std::size_t i = 0; i < kTable.size(); ++i) {
-    std::size_t at = HomeSlot(kTable[i].hash);
-    while (slots[at] != kEmptySlot) at = (at + 1) % kSlotCount;
-    slots[at] = static_cast<uint8_t>(i);
-  }
-  return slots;
-}();
+static_assert(TableIsConsistent(),
+              "entries in OpId order, hashes non-zero and unique, names unique");
+static_assert(std::ranges::all_of(kTable,
+                                  [](const Operation& op) {
+                                    return OperationIndexOf(op.hash) ==
+                                           static_cast<std::size_t>(op.id);
+                                  }),
+              "the index by hash finds every operation");
 
 uint32_t Low(uint64_t slot) {
   return static_cast<uint32_t>(slot);
@@ -157,11 +140,8 @@ const Operation& OperationOf(OpId id) {
 }
 
 const Operation* FindOperation(uint64_t hash) {
-  for (std::size_t at = HomeSlot(hash);; at = (at + 1) % kSlotCount) {
-    const uint8_t index = kByHash[at];
-    if (index == kEmptySlot) return nullptr;
-    if (kTable[index].hash == hash) return &kTable[index];
-  }
+  const std::size_t index = OperationIndexOf(hash);
+  return index < kTable.size() ? &kTable[index] : nullptr;
 }
 
 std::string_view ArgKindName(ArgKind kind) {

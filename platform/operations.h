@@ -82,6 +82,54 @@ const Operation& OperationOf(OpId id);
 // nullptr when no operation has this hash.
 const Operation* FindOperation(uint64_t hash);
 
+namespace detail {
+
+// Open-addressing index from hash to table index, built at compile time from
+// the hashes alone (so it holds values, no addresses, and may live in every
+// module that includes this header): finding an operation costs one
+// multiplication and usually a single probe. At most half full, so a probe
+// sequence always ends at an empty slot.
+struct HashSlot {
+  uint64_t hash = 0;                // no operation has hash 0 (checked with the table)
+  uint8_t index = kOperationCount;  // kOperationCount: empty
+};
+inline constexpr std::size_t kHashSlotBits = 7;
+inline constexpr std::size_t kHashSlotCount = std::size_t{1} << kHashSlotBits;
+static_assert(kHashSlotCount >= 2 * kOperationCount, "the index stays at most half full");
+static_assert(kOperationCount < 0xFF, "table indices fit in a byte");
+
+// Fibonacci hashing: the top bits of the product mix every bit of the hash.
+constexpr std::size_t HomeSlot(uint64_t hash) {
+  return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - kHashSlotBits));
+}
+
+inline constexpr std::array<HashSlot, kHashSlotCount> kIndexByHash = [] {
+  constexpr std::array<uint64_t, kOperationCount> kHashes = {{
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) hash,
+#include "platform/operations.def"
+#undef HOMESTEAD_OPERATION
+  }};
+  std::array<HashSlot, kHashSlotCount> slots{};
+  for (std::size_t i = 0; i < kHashes.size(); ++i) {
+    std::size_t at = HomeSlot(kHashes[i]);
+    while (slots[at].index != kOperationCount) at = (at + 1) % kHashSlotCount;
+    slots[at] = HashSlot{kHashes[i], static_cast<uint8_t>(i)};
+  }
+  return slots;
+}();
+
+}  // namespace detail
+
+// The table index (OpId) of the operation with this hash, or kOperationCount
+// when there is none. Inline, for the dispatcher's every call.
+constexpr std::size_t OperationIndexOf(uint64_t hash) {
+  for (std::size_t at = detail::HomeSlot(hash);; at = (at + 1) % detail::kHashSlotCount) {
+    const detail::HashSlot& slot = detail::kIndexByHash[at];
+    // An empty slot ends the search with its index, kOperationCount.
+    if (slot.hash == hash || slot.index == kOperationCount) return slot.index;
+  }
+}
+
 std::string_view ArgKindName(ArgKind kind);
 
 // Slots of the speech parameter block, as the plug-in fills it.

@@ -11,7 +11,8 @@
 // Nothing can unwind the stuck fibre, so ending the process is the only way
 // out.
 //
-// Arming costs two clock reads and a few atomic stores, nothing that
+// Arming costs a clock read and a few atomic stores (nothing when the
+// watchdog is off), nothing that
 // depends on the limit, so a fast run pays almost nothing for it.
 #ifndef HOMESTEAD_PLATFORM_WATCHDOG_H
 #define HOMESTEAD_PLATFORM_WATCHDOG_H
