@@ -11,9 +11,9 @@
 // Nothing can unwind the stuck fibre, so ending the process is the only way
 // out.
 //
-// Arming costs a clock read and a few atomic stores (nothing when the
-// watchdog is off), nothing that
-// depends on the limit, so a fast run pays almost nothing for it.
+// Arming costs a clock read and a few atomic stores, nothing that depends on
+// the limit, so a fast run pays almost nothing for it; an off watchdog costs
+// nothing.
 #ifndef HOMESTEAD_PLATFORM_WATCHDOG_H
 #define HOMESTEAD_PLATFORM_WATCHDOG_H
 
