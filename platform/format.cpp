@@ -1,13 +1,22 @@
 #include "platform/format.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace platform {
 
+// std::to_chars writes what "%.*f" writes, without the general formatter and
+// the same on every system.
 std::string Fixed(double value, int decimals) {
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  return buffer;
+  char buffer[64];
+  const auto written =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  if (written.ec == std::errc()) return std::string(buffer, written.ptr);
+  // A value too long for the buffer (beyond 10^40 or so): let printf size it.
+  const int length = std::snprintf(nullptr, 0, "%.*f", decimals, value);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  std::snprintf(text.data(), text.size() + 1, "%.*f", decimals, value);
+  return text;
 }
 
 std::string FixedTriple(double x, double y, double z, std::string_view separator) {
@@ -29,9 +38,16 @@ std::string Quoted(std::string_view text) {
 }
 
 std::string ClockText(int minutes) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%02d:%02d", minutes / 60 % 24, minutes % 60);
-  return buffer;
+  const int hour = minutes / 60 % 24;
+  const int minute = minutes % 60;
+  if (hour < 0 || minute < 0) {  // not a time of day; printed as printf would
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d", hour, minute);
+    return buffer;
+  }
+  const char text[] = {static_cast<char>('0' + hour / 10), static_cast<char>('0' + hour % 10), ':',
+                       static_cast<char>('0' + minute / 10), static_cast<char>('0' + minute % 10)};
+  return std::string(text, sizeof text);
 }
 
 }  // namespace platform

@@ -1,7 +1,6 @@
 #include "sim/recorder.h"
 
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -127,12 +126,22 @@ std::string Recorder::ClockHeader() {
 }
 
 std::string Recorder::Stamp(int clockMinute, int64_t timeUs) {
+  // "HH:MM  M:SS.mmm  ", written digit by digit: it starts every line.
   const int64_t ms = timeUs / 1000;
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%02d:%02d  %lld:%02lld.%03lld  ", clockMinute / 60,
-                clockMinute % 60, static_cast<long long>(ms / 60000),
-                static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
-  return buffer;
+  std::string stamp = platform::ClockText(clockMinute);
+  stamp += "  ";
+  stamp += std::to_string(ms / 60000);
+  const auto twoDigits = [&stamp](int64_t n) {
+    stamp += static_cast<char>('0' + n / 10);
+    stamp += static_cast<char>('0' + n % 10);
+  };
+  stamp += ':';
+  twoDigits(ms / 1000 % 60);
+  stamp += '.';
+  stamp += static_cast<char>('0' + ms % 1000 / 100);
+  twoDigits(ms % 100);
+  stamp += "  ";
+  return stamp;
 }
 
 void Recorder::Say(const std::string& text) {
