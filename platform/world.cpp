@@ -116,7 +116,7 @@ World::World(WorldConfig config) : config_(std::move(config)), random_(config_.s
   Entity player;
   player.handle = kPlayerHandle;
   player.position = config_.playerStart;
-  entities_.emplace(kPlayerHandle, std::move(player));
+  AddEntity(std::move(player));
   nextEntity_ = kPlayerHandle + 1;
 }
 
@@ -178,11 +178,27 @@ bool World::MovePlayerToward(const Vec3& target, float metres) {
 
 // --- Clock --------------------------------------------------------------------------
 
+namespace {
+
+// std::fmod(seconds, kSecondsPerDay), which is exact, for the usual value from
+// 0 to 2^52 without the library's slow general division: x - n * day is exact
+// there (n * day is an integer, and integers are multiples of x's last
+// place), and a quotient rounded one off is put right by one more step.
+double SecondsOfDay(double seconds) {
+  if (!(seconds >= 0.0 && seconds < 0x1p52)) return std::fmod(seconds, kSecondsPerDay);
+  const auto days = static_cast<int64_t>(seconds / kSecondsPerDay);
+  double ofDay = seconds - static_cast<double>(days) * kSecondsPerDay;
+  if (ofDay < 0.0) ofDay += kSecondsPerDay;
+  if (ofDay >= kSecondsPerDay) ofDay -= kSecondsPerDay;
+  return ofDay;
+}
+
+}  // namespace
+
 int32_t World::ClockMinuteOfDay() const {
   const double seconds = clockAnchorGameSeconds_ +
                          static_cast<double>(nowUs_ - clockAnchorUs_) / 1e6 * config_.clockRate;
-  const double ofDay = std::fmod(seconds, kSecondsPerDay);
-  return static_cast<int32_t>(ofDay / 60.0) % kMinutesPerDay;
+  return static_cast<int32_t>(SecondsOfDay(seconds) / 60.0) % kMinutesPerDay;
 }
 
 int32_t World::ClockHour() const {
@@ -225,13 +241,25 @@ int32_t World::RandomIntInRange(int32_t min, int32_t max) {
 // --- Entities ---------------------------------------------------------------------------
 
 const Entity* World::FindEntity(int32_t handle) const {
+  if (entityIndex_.Covers(handle)) return entityIndex_.At(handle);
   const auto it = entities_.find(handle);
   return it == entities_.end() ? nullptr : &it->second;
 }
 
 Entity* World::MutableEntity(int32_t handle) {
+  if (entityIndex_.Covers(handle)) return entityIndex_.At(handle);
   const auto it = entities_.find(handle);
   return it == entities_.end() ? nullptr : &it->second;
+}
+
+void World::AddEntity(Entity entity) {
+  const int32_t handle = entity.handle;
+  entityIndex_.Add(handle, &entities_.emplace(handle, std::move(entity)).first->second);
+}
+
+void World::EraseEntity(int32_t handle) {
+  entityIndex_.Remove(handle);
+  entities_.erase(handle);
 }
 
 Entity* World::MutablePed(int32_t handle) {
@@ -273,7 +301,7 @@ bool World::TakeObject(int32_t handle) {
   Record(EventKind::kObjectTaken, handle, "object " + std::to_string(handle) + " taken").position =
       object->position;
   RemoveBlipsOn(handle, "its object was taken");
-  entities_.erase(handle);
+  EraseEntity(handle);
   return true;
 }
 
@@ -332,7 +360,7 @@ int32_t World::CreatePed(uint32_t model, const Vec3& at, float heading) {
   event.position = at;
   event.number = static_cast<int32_t>(model);
   const int32_t handle = ped.handle;
-  entities_.emplace(handle, std::move(ped));
+  AddEntity(std::move(ped));
   return handle;
 }
 
@@ -354,7 +382,7 @@ int32_t World::CreateObject(uint32_t model, const Vec3& at) {
   event.position = at;
   event.number = static_cast<int32_t>(model);
   const int32_t handle = object.handle;
-  entities_.emplace(handle, std::move(object));
+  AddEntity(std::move(object));
   return handle;
 }
 
@@ -366,7 +394,7 @@ void World::DeleteEntity(int32_t* handle) {
   Record(EventKind::kEntityDeleted, target, what + std::to_string(target) + " deleted").position =
       e->position;
   RemoveBlipsOn(target, "its entity was deleted");
-  entities_.erase(target);
+  EraseEntity(target);
   *handle = 0;
 }
 
@@ -533,8 +561,14 @@ uint64_t World::CreateVarString(int32_t /*kind*/, std::string_view format, std::
 }
 
 Blip* World::MutableBlip(int32_t handle) {
+  if (blipIndex_.Covers(handle)) return blipIndex_.At(handle);
   const auto it = blips_.find(handle);
   return it == blips_.end() ? nullptr : &it->second;
+}
+
+void World::AddBlip(Blip blip) {
+  const int32_t handle = blip.handle;
+  blipIndex_.Add(handle, &blips_.emplace(handle, std::move(blip)).first->second);
 }
 
 std::string World::BlipWords(const Blip& blip) const {
@@ -552,7 +586,7 @@ int32_t World::AddBlipForCoords(uint32_t style, const Vec3& at) {
       Record(EventKind::kBlipAdded, blip.handle, BlipWords(blip) + " added at " + Coords(at));
   event.position = at;
   const int32_t handle = blip.handle;
-  blips_.emplace(handle, std::move(blip));
+  AddBlip(std::move(blip));
   return handle;
 }
 
@@ -570,8 +604,9 @@ int32_t World::AddBlipForEntity(uint32_t style, int32_t entity) {
   event.other = entity;
   event.position = e->position;
   const int32_t handle = blip.handle;
-  blips_.emplace(handle, std::move(blip));
-  blipsByEntity_[entity].push_back(handle);  // handles only grow: stays in creation order
+  AddBlip(std::move(blip));
+  // Handles only grow, so the list stays in creation order.
+  MutableEntity(entity)->blips.push_back(handle);
   return handle;
 }
 
@@ -607,6 +642,7 @@ void World::RemoveBlip(int32_t* handle) {
   event.other = it->second.entity;
   event.position = BlipPosition(it->second);
   if (it->second.entity != 0) ForgetEntityBlip(it->second.entity, it->first);
+  blipIndex_.Remove(it->first);
   blips_.erase(it);
   *handle = 0;
 }
@@ -622,16 +658,14 @@ void World::RemoveBlipsOn(int32_t entity, std::string_view why) {
     event.text = it->second.label;
     event.other = entity;
     event.position = BlipPosition(it->second);
+    blipIndex_.Remove(it->first);
     it = blips_.erase(it);
   }
-  blipsByEntity_.erase(entity);
+  if (Entity* e = MutableEntity(entity)) e->blips.clear();
 }
 
 void World::ForgetEntityBlip(int32_t entity, int32_t blip) {
-  const auto on = blipsByEntity_.find(entity);
-  if (on == blipsByEntity_.end()) return;
-  std::erase(on->second, blip);
-  if (on->second.empty()) blipsByEntity_.erase(on);
+  if (Entity* e = MutableEntity(entity)) std::erase(e->blips, blip);
 }
 
 std::vector<const Blip*> World::BlipsOn(int32_t entity) const {
@@ -650,15 +684,16 @@ Vec3 World::BlipPosition(const Blip& blip) const {
 
 int32_t World::GetBlipFromEntity(int32_t entity) {
   Entity* e = MutableEntity(entity);
-  if (e == nullptr) return 0;
-  const auto on = blipsByEntity_.find(entity);
-  if (on == blipsByEntity_.end()) return 0;
-  const int32_t blip = on->second[e->blipCursor % on->second.size()];
+  if (e == nullptr || e->blips.empty()) return 0;
+  // One blip is the usual case, and needs no division.
+  const std::size_t size = e->blips.size();
+  const int32_t blip = e->blips[size == 1 ? 0 : e->blipCursor % size];
   ++e->blipCursor;
   return blip;
 }
 
 bool World::DoesBlipExist(int32_t blip) const {
+  if (blipIndex_.Covers(blip)) return blipIndex_.At(blip) != nullptr;
   return blips_.count(blip) != 0;
 }
 

@@ -99,7 +99,9 @@ struct Entity {
   std::vector<uint32_t> weapons;
   uint32_t currentWeapon = 0;
   int64_t speakingUntilUs = 0;
-  // The blip that GetBlipFromEntity answers next (index into its blips).
+  // The blips on it, in creation order, and the one GetBlipFromEntity
+  // answers next (an index into them).
+  std::vector<int32_t> blips;
   std::size_t blipCursor = 0;
 };
 
@@ -159,6 +161,43 @@ struct WorldEvent {
   std::string words;
 };
 
+// The values of a std::map by handle, found in constant time. Handles are
+// handed out in increasing order from `first` and never reused, so the first
+// kDenseHandles of them sit densely in a vector of pointers to the map's
+// nodes (which never move); the owner asks the map for a handle beyond.
+template <typename T>
+class HandleIndex {
+ public:
+  static constexpr uint64_t kDenseHandles = uint64_t{1} << 16;
+
+  explicit HandleIndex(int32_t first) : first_(first) {}
+
+  // Whether At() answers for `handle`.
+  bool Covers(int32_t handle) const { return Offset(handle) < kDenseHandles; }
+  // The value of a covered handle; nullptr when it is gone or not yet given.
+  T* At(int32_t handle) const {
+    const uint64_t offset = Offset(handle);
+    return offset < slots_.size() ? slots_[offset] : nullptr;
+  }
+  void Add(int32_t handle, T* value) {
+    if (!Covers(handle)) return;
+    const uint64_t offset = Offset(handle);
+    if (offset >= slots_.size()) slots_.resize(offset + 1, nullptr);
+    slots_[offset] = value;
+  }
+  void Remove(int32_t handle) {
+    if (Offset(handle) < slots_.size()) slots_[Offset(handle)] = nullptr;
+  }
+
+ private:
+  uint64_t Offset(int32_t handle) const {
+    return static_cast<uint64_t>(int64_t{handle} - int64_t{first_});
+  }
+
+  int32_t first_;
+  std::vector<T*> slots_;
+};
+
 struct WorldConfig {
   uint32_t seed = 1;
   // Frames between RequestModel and HasModelLoaded answering true; a
@@ -183,6 +222,9 @@ class World {
   static constexpr int32_t kPlayerHandle = 100;
 
   explicit World(WorldConfig config = {});
+  // Its indexes point into its own maps.
+  World(const World&) = delete;
+  World& operator=(const World&) = delete;
 
   // --- Time ----------------------------------------------------------------
   // Moves the world to `frame` at simulated time `nowUs` (not earlier than
@@ -292,6 +334,10 @@ class World {
   Entity* MutableEntity(int32_t handle);
   Entity* MutablePed(int32_t handle);
   Blip* MutableBlip(int32_t handle);
+  // Into the map and its index.
+  void AddEntity(Entity entity);
+  void EraseEntity(int32_t handle);
+  void AddBlip(Blip blip);
   WorldEvent& Record(EventKind kind, int32_t subject, std::string words);
   std::string NameOr(uint32_t hash) const;
   std::string BlipWords(const Blip& blip) const;
@@ -318,7 +364,8 @@ class World {
   std::map<int32_t, Blip> blips_;
   // The handles of each entity's blips in creation order, so that
   // GetBlipFromEntity does not walk every blip.
-  std::unordered_map<int32_t, std::vector<int32_t>> blipsByEntity_;
+  HandleIndex<Entity> entityIndex_{kPlayerHandle};
+  HandleIndex<Blip> blipIndex_{1};
   std::map<uint32_t, int64_t> modelRequests_;  // model -> frame of the request
   std::unordered_map<uint32_t, std::string> hashNames_;
   std::vector<std::string> varStrings_;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
@@ -212,6 +213,18 @@ TEST_F(WorldTest, TheClockRunsAGameMinuteEveryTwoSecondsAndCanBeMoved) {
   EXPECT_EQ(world.ClockHour(), 6);
   world.SetClock(22);
   EXPECT_EQ(world.ClockMinuteOfDay(), 22 * 60);
+
+  // Over a long run the day wraps exactly as std::fmod wraps it, also at
+  // the very edges of a minute.
+  const double anchor = 22 * 3600.0;
+  const int64_t anchorUs = world.nowUs();
+  for (int64_t step = 1; step <= 20000; ++step) {
+    const int64_t us = anchorUs + step * 7'777'777 + step % 3;
+    world.AdvanceTo(frame + step, us);
+    const double seconds = anchor + static_cast<double>(us - anchorUs) / 1e6 * 30.0;
+    const auto expected = static_cast<int32_t>(std::fmod(seconds, 86400.0) / 60.0) % 1440;
+    ASSERT_EQ(world.ClockMinuteOfDay(), expected) << "at " << us << " us";
+  }
 }
 
 TEST_F(WorldTest, DistanceIsThreeDimensionalWithTheFlagAndFlatWithout) {
