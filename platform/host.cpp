@@ -452,3 +452,31 @@ void Host::Notify(bool refused) {
 }
 
 }  // namespace platform
+
+namespace {
+
+// Answered when no host is active: zeros, as for any refused call.
+std::array<uint64_t, 3> gNoHostResult{};
+
+}  // namespace
+
+// The script-hook functions of a host call (the other three are in
+// script_hook.cpp); here, so that the dispatcher is inlined into them. Each
+// reads the active host straight from its variable.
+extern "C" {
+
+void nativeInit(uint64_t hash) {
+  if (auto* host = platform::detail::gActiveHost) host->NativeInit(hash);
+}
+
+void nativePush64(uint64_t value) {
+  if (auto* host = platform::detail::gActiveHost) host->NativePush(value);
+}
+
+uint64_t* nativeCall(void) {
+  if (auto* host = platform::detail::gActiveHost) return host->NativeCall();
+  gNoHostResult.fill(0);
+  return gNoHostResult.data();
+}
+
+}  // extern "C"

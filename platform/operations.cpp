@@ -235,14 +235,4 @@ bool DecodeArgs(const Operation& op, std::span<const uint64_t> raw,
   return callable;
 }
 
-void CallResult::SetFloat(float v) {
-  slots[0] = std::bit_cast<uint32_t>(v);
-}
-
-void CallResult::SetVector3(float x, float y, float z) {
-  slots[0] = std::bit_cast<uint32_t>(x);
-  slots[1] = std::bit_cast<uint32_t>(y);
-  slots[2] = std::bit_cast<uint32_t>(z);
-}
-
 }  // namespace platform

@@ -15,6 +15,7 @@
 #define HOMESTEAD_PLATFORM_OPERATIONS_H
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -178,9 +179,11 @@ struct CallResult {
   void SetInt32(int32_t v) { slots[0] = static_cast<uint32_t>(v); }
   void SetUint32(uint32_t v) { slots[0] = v; }
   void SetBool(bool v) { slots[0] = v ? 1 : 0; }
-  void SetFloat(float v);
+  void SetFloat(float v) { slots[0] = std::bit_cast<uint32_t>(v); }
   void SetUint64(uint64_t v) { slots[0] = v; }
-  void SetVector3(float x, float y, float z);
+  void SetVector3(float x, float y, float z) {
+    slots = {std::bit_cast<uint32_t>(x), std::bit_cast<uint32_t>(y), std::bit_cast<uint32_t>(z)};
+  }
 };
 
 }  // namespace platform

@@ -141,17 +141,12 @@ std::size_t ScriptScheduler::ScriptCount(void* module) const {
 
 }  // namespace platform
 
-namespace {
-
-// Answered when no host is active: zeros, as for any refused call.
-std::array<uint64_t, 3> gNoHostResult{};
-
-}  // namespace
-
+// The three functions of a host call (nativeInit, nativePush64, nativeCall)
+// are defined beside the dispatcher, in host.cpp, so that it is inlined into
+// them.
 extern "C" {
 
-// Each reads the active host straight from its variable: these run several
-// times per host call.
+// Each reads the active host straight from its variable.
 void scriptRegister(void* module, void (*scriptMain)(void)) {
   if (auto* host = platform::detail::gActiveHost) host->scheduler().Register(module, scriptMain);
 }
@@ -162,20 +157,6 @@ void scriptUnregister(void* module) {
 
 void scriptWait(uint32_t ms) {
   if (auto* host = platform::detail::gActiveHost) host->scheduler().Wait(ms);
-}
-
-void nativeInit(uint64_t hash) {
-  if (auto* host = platform::detail::gActiveHost) host->NativeInit(hash);
-}
-
-void nativePush64(uint64_t value) {
-  if (auto* host = platform::detail::gActiveHost) host->NativePush(value);
-}
-
-uint64_t* nativeCall(void) {
-  if (auto* host = platform::detail::gActiveHost) return host->NativeCall();
-  gNoHostResult.fill(0);
-  return gNoHostResult.data();
 }
 
 }  // extern "C"
