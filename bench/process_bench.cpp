@@ -91,52 +91,58 @@ void BM_RobberyWholeProcess(benchmark::State& state) {
 }
 BENCHMARK(BM_RobberyWholeProcess)->Unit(benchmark::kMillisecond);
 
-// The robbery untraced and traced, alternated so that both see the same load.
-void BM_TracedRobberyAgainstUntraced(benchmark::State& state) {
-  const fs::path trace = fs::temp_directory_path() / ("process_bench_" + std::to_string(getpid()));
-  double untracedMs = 0.0;
-  double tracedMs = 0.0;
+// Runs `first` and `second` alternately, so that both see the same load,
+// and prints each one's wall time per run and the ratio second / first.
+void ComparePair(benchmark::State& state, const char* firstName,
+                 const std::vector<std::string>& first, const char* secondName,
+                 const std::vector<std::string>& second) {
+  double firstMs = 0.0;
+  double secondMs = 0.0;
   for (auto _ : state) {
-    const double plain = RunSimulator({});
-    const double traced = RunSimulator({"--trace", trace.string()});
-    if (plain < 0.0 || traced < 0.0) {
+    const double a = RunSimulator(first);
+    const double b = RunSimulator(second);
+    if (a < 0.0 || b < 0.0) {
       state.SkipWithError("the simulator failed");
-      break;
+      return;
     }
-    untracedMs += plain;
-    tracedMs += traced;
+    firstMs += a;
+    secondMs += b;
   }
-  std::error_code ignored;
-  fs::remove(trace, ignored);
-  state.counters["untraced_ms"] = untracedMs / static_cast<double>(state.iterations());
-  state.counters["traced_ms"] = tracedMs / static_cast<double>(state.iterations());
-  state.counters["ratio"] = untracedMs > 0.0 ? tracedMs / untracedMs : 0.0;
+  const auto runs = static_cast<double>(state.iterations());
+  state.counters[firstName] = firstMs / runs;
+  state.counters[secondName] = secondMs / runs;
+  state.counters["ratio"] = firstMs > 0.0 ? secondMs / firstMs : 0.0;
+}
+
+// A file in the temporary folder, removed when this goes out of scope.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::string& name)
+      : path_(fs::temp_directory_path() /
+              ("process_bench_" + std::to_string(getpid()) + "_" + name)) {}
+  ~TemporaryFile() {
+    std::error_code ignored;
+    fs::remove(path_, ignored);
+  }
+  std::string path() const { return path_.string(); }
+
+ private:
+  fs::path path_;
+};
+
+void BM_TracedRobberyAgainstUntraced(benchmark::State& state) {
+  const TemporaryFile trace("trace.jsonl");
+  ComparePair(state, "untraced_ms", {}, "traced_ms", {"--trace", trace.path()});
 }
 BENCHMARK(BM_TracedRobberyAgainstUntraced)->Unit(benchmark::kMillisecond);
 
 // A run that plays nothing (one wait of no time) against a run that only
 // starts the program, loads its libraries and prints its version.
 void BM_StartUp(benchmark::State& state) {
-  const fs::path scenario =
-      fs::temp_directory_path() / ("process_bench_" + std::to_string(getpid()) + ".scn");
-  std::ofstream(scenario) << "name nothing\nwait 0 s\n";
-  double versionMs = 0.0;
-  double nothingMs = 0.0;
-  for (auto _ : state) {
-    const double version = RunSimulator({"--version"});
-    const double nothing = RunSimulator({"--quiet", "--file", scenario.string()});
-    if (version < 0.0 || nothing < 0.0) {
-      state.SkipWithError("the simulator failed");
-      break;
-    }
-    versionMs += version;
-    nothingMs += nothing;
-  }
-  std::error_code ignored;
-  fs::remove(scenario, ignored);
-  state.counters["version_ms"] = versionMs / static_cast<double>(state.iterations());
-  state.counters["nothing_ms"] = nothingMs / static_cast<double>(state.iterations());
-  state.counters["ratio"] = versionMs > 0.0 ? nothingMs / versionMs : 0.0;
+  const TemporaryFile scenario("nothing.scn");
+  std::ofstream(scenario.path()) << "name nothing\nwait 0 s\n";
+  ComparePair(state, "version_ms", {"--version"}, "nothing_ms",
+              {"--quiet", "--file", scenario.path()});
 }
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond);
 
