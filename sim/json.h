@@ -1,24 +1,93 @@
-// Small helpers that append JSON values to a string, for the trace. Numbers
-// are written in their shortest exact form, so equal values give equal bytes.
+// Text that JSON values are appended to, for the trace. Numbers are written
+// in their shortest exact form, so equal values give equal bytes; nothing
+// here depends on the locale or the C library's formatting.
 #ifndef HOMESTEAD_SIM_JSON_H
 #define HOMESTEAD_SIM_JSON_H
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <string>
+#include <cstring>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 namespace sim {
 
-// A quoted JSON string; control characters and bytes that are not valid
-// UTF-8 are escaped so the output always parses.
-void AppendJsonString(std::string& out, std::string_view text);
-void AppendJsonInt(std::string& out, int64_t value);
-void AppendJsonUint(std::string& out, uint64_t value);
-// Shortest text that reads back as the same float; non-finite values as null.
-void AppendJsonFloat(std::string& out, float value);
-void AppendJsonDouble(std::string& out, double value);
-// "0x" and 16 upper-case hex digits, as a JSON string.
-void AppendJsonHash(std::string& out, uint64_t hash);
+// A growing run of bytes. Cleared and filled again, it keeps its storage,
+// so that steady use allocates nothing.
+class JsonText {
+ public:
+  JsonText() = default;
+  JsonText(const JsonText&) = delete;
+  JsonText& operator=(const JsonText&) = delete;
+
+  std::string_view view() const { return {data_.get(), size_}; }
+  std::size_t size() const { return size_; }
+  void clear() { size_ = 0; }
+
+  void Append(std::string_view text) {
+    std::memcpy(Room(text.size()), text.data(), text.size());
+    size_ += text.size();
+  }
+  void Append(char c) {
+    *Room(1) = c;
+    ++size_;
+  }
+  // Appends again the bytes [from, to) of this text.
+  void AppendCopy(std::size_t from, std::size_t to) {
+    char* at = Room(to - from);
+    std::memcpy(at, data_.get() + from, to - from);
+    size_ += to - from;
+  }
+  // A quoted JSON string; control characters and bytes that are not valid
+  // UTF-8 are escaped so the output always parses.
+  void AppendString(std::string_view text);
+  void AppendInt(int64_t value);
+  void AppendUint(uint64_t value);
+  // Shortest text that reads back as the same double (std::to_chars's);
+  // non-finite values as null.
+  void AppendDouble(double value);
+  // "0x" and 16 upper-case hex digits, as a JSON string.
+  void AppendHash(uint64_t hash);
+
+  // `n` bytes of room at the end, to be filled and then taken with Grew.
+  char* Room(std::size_t n) {
+    if (capacity_ - size_ < n) Reserve(size_ + n);
+    return data_.get() + size_;
+  }
+  void Grew(std::size_t n) { size_ += n; }
+
+ private:
+  void Reserve(std::size_t capacity);
+  void AppendEscaped(std::string_view text);
+
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+// Writes floats as their shortest text that reads back as the same float
+// (std::to_chars's), non-finite values as null. The text of each bit pattern
+// is kept in a small table indexed by the pattern, so that a value written
+// again (a homestead's coordinates every frame) costs a copy.
+class FloatTexts {
+ public:
+  FloatTexts() : entries_(kEntries) {}
+  void Append(JsonText& out, float value);
+
+ private:
+  static constexpr std::size_t kEntryBits = 10;
+  static constexpr std::size_t kEntries = std::size_t{1} << kEntryBits;
+  // Room for the longest shortest form, "-1.17549435e-38" (15 bytes).
+  static constexpr std::size_t kMaxText = 16;
+  struct Entry {
+    uint32_t bits = 0;
+    uint8_t length = 0;  // 0: empty
+    std::array<char, kMaxText> text{};
+  };
+  std::vector<Entry> entries_;
+};
 
 }  // namespace sim
 

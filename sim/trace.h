@@ -41,8 +41,10 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "platform/host.h"
+#include "sim/json.h"
 #include "sim/milestone.h"
 
 namespace sim {
@@ -89,11 +91,45 @@ struct TraceNames {
   std::map<uint64_t, std::string> strings;
 };
 
+// Formats trace lines. What repeats from line to line is prepared once: each
+// operation's name and hash and its argument names as ready text, the frame
+// and time once per frame, float texts by bit pattern (FloatTexts). Each
+// argument is formatted once; "named" copies its bytes where it is the same.
+class TraceLineFormatter {
+ public:
+  TraceLineFormatter();
+  TraceLineFormatter(const TraceLineFormatter&) = delete;
+  TraceLineFormatter& operator=(const TraceLineFormatter&) = delete;
+
+  // Appends one call line, newline included.
+  void Call(JsonText& out, const platform::CallRecord& call, const TraceNames& names);
+  // Appends one milestone line, newline included.
+  void Milestone(JsonText& out, const MilestoneRecord& record);
+
+ private:
+  struct OperationText {
+    // ,"op":"Name","hash":"0x...","args":[
+    std::string head;
+    // Per argument, what goes before its value in "named": ,"named":{"x":
+    // for the first named one, ,"y": for the next; empty for none.
+    std::array<std::string, platform::kMaxOperationArgs> named;
+    std::size_t firstNamed = platform::kMaxOperationArgs;
+  };
+
+  void Common(JsonText& out, int64_t frame, int64_t timeUs);
+  void Arg(JsonText& out, const platform::DecodedArg& arg);
+  void Result(JsonText& out, platform::ResultKind kind, const platform::CallResult& result);
+
+  std::vector<OperationText> operations_;
+  // {"frame":N,"time_ms":T of the last line, and for which frame and time.
+  JsonText common_;
+  int64_t commonFrame_ = -1;
+  int64_t commonTimeUs_ = -1;
+  FloatTexts floats_;
+};
+
 // One call line, newline included.
 std::string FormatTraceLine(const platform::CallRecord& call, const TraceNames& names = {});
-
-// One milestone line, newline included.
-std::string FormatMilestoneLine(const MilestoneRecord& record);
 
 struct TraceHeader {
   std::string scenario;
@@ -114,22 +150,35 @@ void IdentifyPlugin(TraceHeader& header);
 std::string FormatTraceHeader(const TraceHeader& header);
 
 // Writes a run's trace: the header, the calls the filter keeps with the names
-// learned so far, and the milestones as the recorder reports them.
+// learned so far, and the milestones as the recorder reports them. Lines are
+// gathered and handed to the sink in chunks of about kChunkBytes; Flush hands
+// over the rest, and so does the destructor.
 class TraceWriter {
  public:
-  using Sink = std::function<void(const std::string& text)>;
+  using Sink = std::function<void(std::string_view text)>;
+  static constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 
   TraceWriter(Sink sink, const platform::World& world, TraceFilter filter);
+  ~TraceWriter();
+  TraceWriter(const TraceWriter&) = delete;
+  TraceWriter& operator=(const TraceWriter&) = delete;
 
   void Header(TraceHeader header);
   void Call(const platform::CallRecord& call);
   // Writes the records of `all` that were not written before.
   void Milestones(std::span<const MilestoneRecord> all);
+  void Flush();
 
  private:
+  void FlushIfFull() {
+    if (buffer_.size() >= kChunkBytes) Flush();
+  }
+
   Sink sink_;
   TraceFilter filter_;
   TraceNames names_;
+  TraceLineFormatter formatter_;
+  JsonText buffer_;
   std::size_t milestonesWritten_ = 0;
 };
 

@@ -218,7 +218,7 @@ TEST(TraceTest, WriterStartsWithTheHeaderAndNamesBlipsWhoseTextWasFilteredOut) {
   std::string out;
   auto filter = TraceFilter::Parse("SetBlipName");
   ASSERT_TRUE(std::holds_alternative<TraceFilter>(filter));
-  TraceWriter writer([&out](const std::string& text) { out += text; }, world,
+  TraceWriter writer([&out](std::string_view text) { out += text; }, world,
                      std::get<TraceFilter>(filter));
   TraceHeader header;
   header.scenario = "robbery";
@@ -237,6 +237,7 @@ TEST(TraceTest, WriterStartsWithTheHeaderAndNamesBlipsWhoseTextWasFilteredOut) {
   const std::vector<MilestoneRecord> milestones = {{Milestone::kStartup, 1, 7, 100'000, 14 * 60}};
   writer.Milestones(milestones);
   writer.Milestones(milestones);  // nothing new
+  writer.Flush();
 
   std::istringstream lines(out);
   std::vector<std::string> got;
