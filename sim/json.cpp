@@ -130,6 +130,42 @@ void JsonText::AppendDouble(double value) {
   Append(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
 }
 
+void JsonText::AppendThousandths(int64_t value) {
+  // Below 2^40 a double is finer than a thousandth by far, so the decimal
+  // value / 1000 with at most three decimals reads back as the double
+  // nearest it and no decimal with fewer digits does: those digits are the
+  // shortest form. Fractions always take the fixed form; whole numbers take
+  // the exponent form where it is shorter, as std::to_chars chooses.
+  if (value < 0 || value >= (int64_t{1} << 40)) {
+    AppendDouble(static_cast<double>(value) / 1000.0);
+    return;
+  }
+  const auto whole = static_cast<uint64_t>(value) / 1000;
+  const auto fraction = static_cast<uint32_t>(static_cast<uint64_t>(value) % 1000);
+  if (fraction != 0) {
+    AppendUint(whole);
+    char* at = Room(4);
+    at[0] = '.';
+    at[1] = static_cast<char>('0' + fraction / 100);
+    at[2] = static_cast<char>('0' + fraction / 10 % 10);
+    at[3] = static_cast<char>('0' + fraction % 10);
+    size_ += fraction % 100 == 0 ? 2 : fraction % 10 == 0 ? 3 : 4;
+    return;
+  }
+  std::size_t digits = 1;
+  for (uint64_t rest = whole; rest >= 10; rest /= 10) ++digits;
+  std::size_t zeros = 0;
+  for (uint64_t rest = whole; rest != 0 && rest % 10 == 0; rest /= 10) ++zeros;
+  // "d.ddde+0X" is shorter only for a few round numbers (100000 ms is
+  // "1e+05"); those are left to std::to_chars.
+  const std::size_t significant = digits - zeros;
+  if (significant + (significant > 1 ? 1 : 0) + 4 < digits) {
+    AppendDouble(static_cast<double>(value) / 1000.0);
+  } else {
+    AppendUint(whole);
+  }
+}
+
 void JsonText::AppendHash(uint64_t hash) {
   char* at = Room(20);
   at[0] = '"';

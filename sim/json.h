@@ -48,6 +48,9 @@ class JsonText {
   // Shortest text that reads back as the same double (std::to_chars's);
   // non-finite values as null.
   void AppendDouble(double value);
+  // `value` / 1000 as AppendDouble writes it, for times in microseconds
+  // written in milliseconds, without its general machinery.
+  void AppendThousandths(int64_t value);
   // "0x" and 16 upper-case hex digits, as a JSON string.
   void AppendHash(uint64_t hash);
 

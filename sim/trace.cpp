@@ -79,6 +79,12 @@ TraceLineFormatter::TraceLineFormatter() {
       text.named[i] = named.view();
       text.firstNamed = std::min(text.firstNamed, i);
     }
+    text.repeatable = op.argCount <= kRepeatArgs;
+    for (std::size_t i = 0; i < op.argCount; ++i) {
+      const ArgKind kind = op.args[i];
+      text.repeatable = text.repeatable && (kind == ArgKind::kInt32 || kind == ArgKind::kBool ||
+                                            kind == ArgKind::kFloat);
+    }
   }
 }
 
@@ -88,7 +94,7 @@ void TraceLineFormatter::Common(JsonText& out, int64_t frame, int64_t timeUs) {
     common_.Append("{\"frame\":");
     common_.AppendInt(frame);
     common_.Append(",\"time_ms\":");
-    common_.AppendDouble(static_cast<double>(timeUs) / 1000.0);
+    common_.AppendThousandths(timeUs);
     commonFrame_ = frame;
     commonTimeUs_ = timeUs;
   }
@@ -182,6 +188,40 @@ void TraceLineFormatter::Call(JsonText& out, const platform::CallRecord& call,
   Common(out, call.frame, call.timeUs);
   const OperationText* text =
       call.op != nullptr ? &operations_[static_cast<std::size_t>(call.op->id)] : nullptr;
+  if (text == nullptr || !text->repeatable || call.refused || call.result == nullptr ||
+      call.hash != call.op->hash || call.raw.size() != call.op->argCount) {
+    Rest(out, call, names);
+    return;
+  }
+  const std::size_t op = static_cast<std::size_t>(call.op->id);
+  const std::span<const uint64_t> slots = call.raw;
+  const std::array<uint64_t, 3>& result = call.result->slots;
+  // FNV-1a over the words, then Fibonacci hashing to a place in the table.
+  uint64_t hash = op;
+  for (uint64_t word : slots) hash = (hash ^ word) * 0x100000001B3ULL;
+  for (uint64_t word : result) hash = (hash ^ word) * 0x100000001B3ULL;
+  if (repeats_.empty()) repeats_.resize(std::size_t{1} << kRepeatBits);
+  Repeat& repeat = repeats_[(hash * 0x9E3779B97F4A7C15ULL) >> (64 - kRepeatBits)];
+  // The operation gives the number of slots.
+  bool same = repeat.filled && repeat.op == op && repeat.result == result;
+  for (std::size_t i = 0; same && i < slots.size(); ++i) same = repeat.slots[i] == slots[i];
+  if (same) {
+    out.Append(repeat.rest);
+    return;
+  }
+  const std::size_t start = out.size();
+  Rest(out, call, names);
+  repeat.filled = true;
+  repeat.op = op;
+  for (std::size_t i = 0; i < slots.size(); ++i) repeat.slots[i] = slots[i];
+  repeat.result = result;
+  repeat.rest.assign(out.view().substr(start));
+}
+
+void TraceLineFormatter::Rest(JsonText& out, const platform::CallRecord& call,
+                              const TraceNames& names) {
+  const OperationText* text =
+      call.op != nullptr ? &operations_[static_cast<std::size_t>(call.op->id)] : nullptr;
   // The prepared head stands for the hash the operation is known by.
   const bool prepared = text != nullptr && call.hash == call.op->hash;
   constexpr std::string_view kArgsOpen = ",\"args\":[";
@@ -210,7 +250,7 @@ void TraceLineFormatter::Call(JsonText& out, const platform::CallRecord& call,
     std::size_t start;
     std::size_t end;
   };
-  std::array<Span, platform::kMaxOperationArgs> spans{};
+  std::array<Span, platform::kMaxOperationArgs> spans;
   const std::span<const platform::DecodedArg> args = call.args();
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (i > 0) out.Append(',');

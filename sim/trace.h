@@ -93,8 +93,9 @@ struct TraceNames {
 
 // Formats trace lines. What repeats from line to line is prepared once: each
 // operation's name and hash and its argument names as ready text, the frame
-// and time once per frame, float texts by bit pattern (FloatTexts). Each
-// argument is formatted once; "named" copies its bytes where it is the same.
+// and time once per frame, float texts by bit pattern (FloatTexts), whole
+// lines of the queries repeated every frame (Repeat). Each argument is
+// formatted once; "named" copies its bytes where it is the same.
 class TraceLineFormatter {
  public:
   TraceLineFormatter();
@@ -114,13 +115,33 @@ class TraceLineFormatter {
     // for the first named one, ,"y": for the next; empty for none.
     std::array<std::string, platform::kMaxOperationArgs> named;
     std::size_t firstNamed = platform::kMaxOperationArgs;
+    bool repeatable = false;  // see Repeat
+  };
+
+  // The queries the script repeats every frame give the same line over and
+  // over but for the frame and time. For an operation whose arguments are
+  // numbers and booleans only, the rest of the line follows from its pushed
+  // slots and result (no name can change it), so it is kept by those and
+  // the arguments need not even be decoded again. This takes a record's
+  // arguments to be the decoding of its slots, as they are in a host's.
+  static constexpr std::size_t kRepeatArgs = 8;
+  static constexpr std::size_t kRepeatBits = 10;
+  struct Repeat {
+    bool filled = false;
+    std::size_t op = 0;
+    std::array<uint64_t, kRepeatArgs> slots{};
+    std::array<uint64_t, 3> result{};
+    std::string rest;
   };
 
   void Common(JsonText& out, int64_t frame, int64_t timeUs);
+  // The line after the frame and time.
+  void Rest(JsonText& out, const platform::CallRecord& call, const TraceNames& names);
   void Arg(JsonText& out, const platform::DecodedArg& arg);
   void Result(JsonText& out, platform::ResultKind kind, const platform::CallResult& result);
 
   std::vector<OperationText> operations_;
+  std::vector<Repeat> repeats_;
   // {"frame":N,"time_ms":T of the last line, and for which frame and time.
   JsonText common_;
   int64_t commonFrame_ = -1;
