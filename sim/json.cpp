@@ -176,30 +176,21 @@ void JsonText::AppendHash(uint64_t hash) {
   size_ += 20;
 }
 
-void FloatTexts::Append(JsonText& out, float value) {
+void FloatTexts::Miss(JsonText& out, float value) {
   const auto bits = std::bit_cast<uint32_t>(value);
   if ((bits & 0x7F800000u) == 0x7F800000u) {
     out.Append("null");
     return;
   }
-  // Fibonacci hashing spreads nearby patterns over the table.
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const auto length = static_cast<std::size_t>(result.ptr - buffer);
+  out.Append(std::string_view(buffer, length));
+  if (length > kMaxText) return;
   Entry& entry = entries_[(bits * 0x9E3779B1u) >> (32 - kEntryBits)];
-  if (entry.length == 0 || entry.bits != bits) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    const auto length = static_cast<std::size_t>(result.ptr - buffer);
-    if (length > kMaxText) {
-      out.Append(std::string_view(buffer, length));
-      return;
-    }
-    entry.bits = bits;
-    entry.length = static_cast<uint8_t>(length);
-    std::memcpy(entry.text.data(), buffer, length);
-  }
-  // A whole entry's worth is copied, which the compiler does in two moves;
-  // only its length counts.
-  std::memcpy(out.Room(kMaxText), entry.text.data(), kMaxText);
-  out.Grew(entry.length);
+  entry.bits = bits;
+  entry.length = static_cast<uint8_t>(length);
+  std::memcpy(entry.text.data(), buffer, length);
 }
 
 }  // namespace sim

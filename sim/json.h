@@ -5,6 +5,7 @@
 #define HOMESTEAD_SIM_JSON_H
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -33,6 +34,18 @@ class JsonText {
   void Append(char c) {
     *Room(1) = c;
     ++size_;
+  }
+  // Appends `text`. One no longer than kShort bytes goes as a single block
+  // of that size, which needs no call to memcpy; the block's bytes past the
+  // end of `text` land past the new end and do not count.
+  static constexpr std::size_t kShort = 48;
+  void AppendShort(const JsonText& text) {
+    if (text.size_ > kShort || text.capacity_ < kShort) {
+      Append(text.view());
+      return;
+    }
+    std::memcpy(Room(kShort), text.data_.get(), kShort);
+    size_ += text.size_;
   }
   // Appends again the bytes [from, to) of this text.
   void AppendCopy(std::size_t from, std::size_t to) {
@@ -77,9 +90,25 @@ class JsonText {
 class FloatTexts {
  public:
   FloatTexts() : entries_(kEntries) {}
-  void Append(JsonText& out, float value);
+  void Append(JsonText& out, float value) {
+    const auto bits = std::bit_cast<uint32_t>(value);
+    // Fibonacci hashing spreads nearby patterns over the table.
+    const Entry& entry = entries_[(bits * 0x9E3779B1u) >> (32 - kEntryBits)];
+    if (entry.length == 0 || entry.bits != bits) {
+      Miss(out, value);
+      return;
+    }
+    // A whole entry's worth is copied, which the compiler does in two
+    // moves; only its length counts.
+    std::memcpy(out.Room(kMaxText), entry.text.data(), kMaxText);
+    out.Grew(entry.length);
+  }
 
  private:
+  // Non-finite values, and values not in the table: written and, when
+  // finite, put in it.
+  void Miss(JsonText& out, float value);
+
   static constexpr std::size_t kEntryBits = 10;
   static constexpr std::size_t kEntries = std::size_t{1} << kEntryBits;
   // Room for the longest shortest form, "-1.17549435e-38" (15 bytes).

@@ -98,7 +98,7 @@ void TraceLineFormatter::Common(JsonText& out, int64_t frame, int64_t timeUs) {
     commonFrame_ = frame;
     commonTimeUs_ = timeUs;
   }
-  out.Append(common_.view());
+  out.AppendShort(common_);
 }
 
 void TraceLineFormatter::Arg(JsonText& out, const platform::DecodedArg& arg) {
@@ -203,7 +203,9 @@ void TraceLineFormatter::Call(JsonText& out, const platform::CallRecord& call,
   if (repeats_.empty()) repeats_.resize(std::size_t{1} << kRepeatBits);
   Repeat& repeat = repeats_[(hash * 0x9E3779B97F4A7C15ULL) >> (64 - kRepeatBits)];
   // The operation gives the number of slots.
-  bool same = repeat.filled && repeat.op == op && repeat.result == result;
+  // Word by word: comparing the arrays whole would call memcmp.
+  bool same = repeat.filled && repeat.op == op;
+  for (std::size_t i = 0; i < result.size(); ++i) same = same && repeat.result[i] == result[i];
   for (std::size_t i = 0; same && i < slots.size(); ++i) same = repeat.slots[i] == slots[i];
   if (same) {
     out.Append(repeat.rest);
