@@ -182,15 +182,16 @@ void FloatTexts::Miss(JsonText& out, float value) {
     out.Append("null");
     return;
   }
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  const auto length = static_cast<std::size_t>(result.ptr - buffer);
-  out.Append(std::string_view(buffer, length));
+  // Written in place, and the table takes a block from there.
+  constexpr std::size_t kRoom = 32;
+  char* at = out.Room(kRoom);
+  const auto length = static_cast<std::size_t>(std::to_chars(at, at + kRoom, value).ptr - at);
+  out.Grew(length);
   if (length > kMaxText) return;
   Entry& entry = entries_[(bits * 0x9E3779B1u) >> (32 - kEntryBits)];
   entry.bits = bits;
   entry.length = static_cast<uint8_t>(length);
-  std::memcpy(entry.text.data(), buffer, length);
+  std::memcpy(entry.text.data(), at, kMaxText);
 }
 
 }  // namespace sim

@@ -47,11 +47,27 @@ class JsonText {
     std::memcpy(Room(kShort), text.data_.get(), kShort);
     size_ += text.size_;
   }
-  // Appends again the bytes [from, to) of this text.
+  // Appends the first `length` bytes of `block`, copying all of it as one
+  // block, which needs no call to memcpy.
+  template <std::size_t N>
+  void AppendBlock(const std::array<char, N>& block, std::size_t length) {
+    std::memcpy(Room(N), block.data(), N);
+    size_ += length;
+  }
+  // Appends again the bytes [from, to) of this text; a short run as one
+  // block of kShortCopy bytes, through a copy since the two may overlap.
+  static constexpr std::size_t kShortCopy = 16;
   void AppendCopy(std::size_t from, std::size_t to) {
-    char* at = Room(to - from);
-    std::memcpy(at, data_.get() + from, to - from);
-    size_ += to - from;
+    const std::size_t n = to - from;
+    if (n > kShortCopy) {
+      std::memcpy(Room(n), data_.get() + from, n);
+    } else {
+      char* at = Room(kShortCopy);
+      char block[kShortCopy];
+      std::memcpy(block, data_.get() + from, kShortCopy);
+      std::memcpy(at, block, kShortCopy);
+    }
+    size_ += n;
   }
   // A quoted JSON string; control characters and bytes that are not valid
   // UTF-8 are escaped so the output always parses.
@@ -98,10 +114,7 @@ class FloatTexts {
       Miss(out, value);
       return;
     }
-    // A whole entry's worth is copied, which the compiler does in two
-    // moves; only its length counts.
-    std::memcpy(out.Room(kMaxText), entry.text.data(), kMaxText);
-    out.Grew(entry.length);
+    out.AppendBlock(entry.text, entry.length);
   }
 
  private:

@@ -37,6 +37,19 @@ std::string_view ArgName(OpId id, std::size_t index) {
   return names.substr(0, names.find(','));
 }
 
+constexpr std::size_t LongestArgName() {
+  std::size_t longest = 0;
+  for (std::string_view names : kArgNames) {
+    for (std::size_t start = 0; start <= names.size();) {
+      std::size_t comma = names.find(',', start);
+      if (comma == names.npos) comma = names.size();
+      longest = std::max(longest, comma - start);
+      start = comma + 1;
+    }
+  }
+  return longest;
+}
+
 constexpr std::array<OpId, 11> kPolling = {{
     OpId::kIsActivitySuppressed,
     OpId::kGetClockHours,
@@ -60,6 +73,9 @@ constexpr std::string_view kOutOpen = "{\"out\":";
 }  // namespace
 
 TraceLineFormatter::TraceLineFormatter() {
+  // The longest prefix is ,"named":{"name":
+  static_assert(LongestArgName() + 13 <= std::tuple_size_v<decltype(OperationText::Prefix::text)>,
+                "an argument name too long for its prepared text");
   for (const platform::Operation& op : platform::Operations()) {
     OperationText& text = operations_.emplace_back();
     JsonText head;
@@ -76,7 +92,9 @@ TraceLineFormatter::TraceLineFormatter() {
       named.Append(text.firstNamed < i ? "," : ",\"named\":{");
       named.AppendString(name);
       named.Append(':');
-      text.named[i] = named.view();
+      OperationText::Prefix& prefix = text.named[i];
+      prefix.length = named.size();
+      std::copy_n(named.view().begin(), prefix.length, prefix.text.begin());
       text.firstNamed = std::min(text.firstNamed, i);
     }
     text.repeatable = op.argCount <= kRepeatArgs;
@@ -263,8 +281,9 @@ void TraceLineFormatter::Rest(JsonText& out, const platform::CallRecord& call,
   out.Append(']');
   const std::size_t namedCount = std::min(args.size(), text->named.size());
   for (std::size_t i = 0; i < namedCount; ++i) {
-    if (text->named[i].empty()) continue;
-    out.Append(text->named[i]);
+    const OperationText::Prefix& prefix = text->named[i];
+    if (prefix.length == 0) continue;
+    out.AppendBlock(prefix.text, prefix.length);
     const platform::DecodedArg& arg = args[i];
     const auto [start, end] = spans[i];
     switch (arg.kind) {
@@ -380,10 +399,6 @@ std::variant<TraceFilter, std::string> TraceFilter::Parse(std::string_view list)
   return filter;
 }
 
-bool TraceFilter::Keeps(const platform::Operation* op) const {
-  return op == nullptr || keep_[static_cast<std::size_t>(op->id)];
-}
-
 void IdentifyPlugin(TraceHeader& header) {
   std::ifstream in(header.pluginPath, std::ios::binary);
   if (!in) return;
@@ -452,13 +467,17 @@ void TraceWriter::Header(TraceHeader header) {
 void TraceWriter::Call(const platform::CallRecord& call) {
   // String handles are learned from every call, kept or not, so that a
   // filtered trace still names the blips.
-  if (call.op != nullptr && call.op->id == OpId::kCreateVarString && !call.refused &&
-      call.result != nullptr && call.result->slots[0] != 0 && call.args().size() == 3) {
-    names_.strings[call.result->slots[0]] = std::string(call.args()[2].text);
-  }
+  if (call.op != nullptr && call.op->id == OpId::kCreateVarString) LearnString(call);
   if (!filter_.Keeps(call.op)) return;
   formatter_.Call(buffer_, call, names_);
   FlushIfFull();
+}
+
+void TraceWriter::LearnString(const platform::CallRecord& call) {
+  if (!call.refused && call.result != nullptr && call.result->slots[0] != 0 &&
+      call.args().size() == 3) {
+    names_.strings[call.result->slots[0]] = std::string(call.args()[2].text);
+  }
 }
 
 void TraceWriter::Milestones(std::span<const MilestoneRecord> all) {

@@ -67,7 +67,9 @@ class TraceFilter {
   static std::variant<TraceFilter, std::string> Parse(std::string_view list);
 
   // Refused calls of unknown operations are always kept: they are errors.
-  bool Keeps(const platform::Operation* op) const;
+  bool Keeps(const platform::Operation* op) const {
+    return op == nullptr || keep_[static_cast<std::size_t>(op->id)];
+  }
   // The list as given, or "all".
   const std::string& list() const { return list_; }
 
@@ -112,8 +114,12 @@ class TraceLineFormatter {
     // ,"op":"Name","hash":"0x...","args":[
     std::string head;
     // Per argument, what goes before its value in "named": ,"named":{"x":
-    // for the first named one, ,"y": for the next; empty for none.
-    std::array<std::string, platform::kMaxOperationArgs> named;
+    // for the first named one, ,"y": for the next; length 0 for none.
+    struct Prefix {
+      std::array<char, 32> text{};
+      std::size_t length = 0;
+    };
+    std::array<Prefix, platform::kMaxOperationArgs> named;
     std::size_t firstNamed = platform::kMaxOperationArgs;
     bool repeatable = false;  // see Repeat
   };
@@ -191,6 +197,8 @@ class TraceWriter {
   void Flush();
 
  private:
+  // Out of line, so that the calls of other operations stay cheap.
+  [[gnu::noinline]] void LearnString(const platform::CallRecord& call);
   void FlushIfFull() {
     if (buffer_.size() >= kChunkBytes) Flush();
   }
