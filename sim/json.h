@@ -59,10 +59,11 @@ class JsonText {
   static constexpr std::size_t kShortCopy = 16;
   void AppendCopy(std::size_t from, std::size_t to) {
     const std::size_t n = to - from;
+    // Room first: it may move the bytes to be copied.
+    char* at = Room(n > kShortCopy ? n : kShortCopy);
     if (n > kShortCopy) {
-      std::memcpy(Room(n), data_.get() + from, n);
+      std::memcpy(at, data_.get() + from, n);
     } else {
-      char* at = Room(kShortCopy);
       char block[kShortCopy];
       std::memcpy(block, data_.get() + from, kShortCopy);
       std::memcpy(at, block, kShortCopy);

@@ -327,6 +327,13 @@ TEST(TraceTest, NumbersAndTextsAreWrittenAsToCharsAndJsonHaveThem) {
     out.AppendString(text);
     EXPECT_EQ(out.view(), json);
   }
+  // Copies of bytes already written, long and short, the first one making
+  // the text move to larger storage.
+  JsonText copies;
+  copies.Append(std::string(250, '.') + "0123456789abcdefghij");
+  copies.AppendCopy(250, 270);
+  copies.AppendCopy(252, 255);
+  EXPECT_EQ(copies.view().substr(270), "0123456789abcdefghij234");
 }
 
 TEST(TraceTest, FloatTextsAreToCharsTextsWhetherRememberedOrNot) {
