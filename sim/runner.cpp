@@ -279,8 +279,7 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   std::optional<TraceWriter> trace;
   if (options.trace != nullptr) {
     OutputFile* file = options.trace;
-    trace.emplace([file](const std::string& text) { file->Write(text); }, world,
-                  options.traceFilter);
+    trace.emplace([file](std::string_view text) { file->Write(text); }, world, options.traceFilter);
     TraceHeader header;
     header.scenario = scenario.name;
     header.source = scenario.source;
@@ -314,7 +313,11 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
       player.Stop("the run has spent its budget of " + FormatScenarioDuration(options.budgetMs) +
                   " of simulated time");
     }
-    if (trace) trace->Milestones(recorder.milestones());
+    if (trace) {
+      trace->Milestones(recorder.milestones());
+      // Played in real time, the lines go to the file every frame, not a chunk at a time.
+      if (options.realtime) trace->Flush();
+    }
     // Host errors are the plug-in's mistakes (unknown operation, wrong
     // arguments); each is told as it happens and fails the run.
     for (; errorsSeen < host.errors().size(); ++errorsSeen) {

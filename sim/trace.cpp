@@ -1,11 +1,10 @@
 #include "sim/trace.h"
 
+#include <algorithm>
 #include <bit>
-#include <cstdio>
 #include <fstream>
 
 #include "platform/format.h"
-#include "sim/json.h"
 
 #ifndef HOMESTEAD_VERSION
 #define HOMESTEAD_VERSION "unknown"
@@ -38,6 +37,19 @@ std::string_view ArgName(OpId id, std::size_t index) {
   return names.substr(0, names.find(','));
 }
 
+constexpr std::size_t LongestArgName() {
+  std::size_t longest = 0;
+  for (std::string_view names : kArgNames) {
+    for (std::size_t start = 0; start <= names.size();) {
+      std::size_t comma = names.find(',', start);
+      if (comma == names.npos) comma = names.size();
+      longest = std::max(longest, comma - start);
+      start = comma + 1;
+    }
+  }
+  return longest;
+}
+
 constexpr std::array<OpId, 11> kPolling = {{
     OpId::kIsActivitySuppressed,
     OpId::kGetClockHours,
@@ -53,181 +65,281 @@ constexpr std::array<OpId, 11> kPolling = {{
 }};
 constexpr std::string_view kPollingWord = "polling";
 
-void AppendArg(std::string& out, const platform::DecodedArg& arg) {
-  switch (arg.kind) {
-    case ArgKind::kInt32:
-      AppendJsonInt(out, arg.i);
-      return;
-    case ArgKind::kBool:
-      out += arg.i != 0 ? "true" : "false";
-      return;
-    case ArgKind::kUint32:
-      AppendJsonUint(out, arg.u);
-      return;
-    case ArgKind::kFloat:
-      AppendJsonFloat(out, arg.f);
-      return;
-    case ArgKind::kText:
-      AppendJsonString(out, arg.text);
-      return;
-    case ArgKind::kUint64:
-      AppendJsonHash(out, arg.raw);
-      return;
-    case ArgKind::kHandleRef:
-      out += "{\"ref\":";
-      AppendJsonInt(out, arg.i);
-      out += "}";
-      return;
-    case ArgKind::kOutUint32:
-      out += "{\"out\":";
-      AppendJsonUint(out, arg.u);
-      out += "}";
-      return;
-    case ArgKind::kSpeechParams:
-      out += "{\"line\":";
-      AppendJsonString(out, arg.text);
-      out += ",\"aux\":";
-      AppendJsonString(out, arg.aux);
-      out += ",\"variation\":";
-      AppendJsonInt(out, arg.i);
-      out += ",\"params\":";
-      AppendJsonUint(out, arg.u);
-      out += ",\"flags\":[";
-      for (std::size_t k = 0; k < arg.flags.size(); ++k) {
-        if (k > 0) out += ",";
-        AppendJsonUint(out, arg.flags[k]);
-      }
-      out += "]}";
-      return;
-  }
-}
-
-void AppendResult(std::string& out, ResultKind kind, const platform::CallResult& result) {
-  const auto low = static_cast<uint32_t>(result.slots[0]);
-  switch (kind) {
-    case ResultKind::kNone:
-      out += "null";
-      return;
-    case ResultKind::kInt32:
-      AppendJsonInt(out, static_cast<int32_t>(low));
-      return;
-    case ResultKind::kUint32:
-      AppendJsonUint(out, low);
-      return;
-    case ResultKind::kBool:
-      out += low != 0 ? "true" : "false";
-      return;
-    case ResultKind::kFloat:
-      AppendJsonFloat(out, std::bit_cast<float>(low));
-      return;
-    case ResultKind::kUint64:
-      AppendJsonHash(out, result.slots[0]);
-      return;
-    case ResultKind::kVector3:
-      out += "[";
-      for (std::size_t i = 0; i < 3; ++i) {
-        if (i > 0) out += ",";
-        AppendJsonFloat(out, std::bit_cast<float>(static_cast<uint32_t>(result.slots[i])));
-      }
-      out += "]";
-      return;
-  }
-}
-
-// The argument in "named": as in "args", but with a hash or string handle
-// the run has a text for as that text, and handles and written-back values
-// as plain numbers.
-void AppendNamedArg(std::string& out, const platform::DecodedArg& arg, const TraceNames& names) {
-  switch (arg.kind) {
-    case ArgKind::kUint32:
-    case ArgKind::kOutUint32:
-      if (names.hashName) {
-        if (const auto name = names.hashName(arg.u)) {
-          AppendJsonString(out, *name);
-          return;
-        }
-      }
-      AppendJsonUint(out, arg.u);
-      return;
-    case ArgKind::kUint64:
-      if (const auto it = names.strings.find(arg.raw); it != names.strings.end()) {
-        AppendJsonString(out, it->second);
-        return;
-      }
-      break;
-    case ArgKind::kHandleRef:
-      AppendJsonInt(out, arg.i);
-      return;
-    default:
-      break;
-  }
-  AppendArg(out, arg);
-}
-
-void AppendCommon(std::string& out, int64_t frame, int64_t timeUs) {
-  out += "{\"frame\":";
-  AppendJsonInt(out, frame);
-  out += ",\"time_ms\":";
-  AppendJsonDouble(out, static_cast<double>(timeUs) / 1000.0);
-}
+// The brackets around a value passed by address, in "args"; "named" has the
+// value alone.
+constexpr std::string_view kRefOpen = "{\"ref\":";
+constexpr std::string_view kOutOpen = "{\"out\":";
 
 }  // namespace
 
-std::string FormatTraceLine(const platform::CallRecord& call, const TraceNames& names) {
-  std::string out;
-  AppendCommon(out, call.frame, call.timeUs);
-  out += ",\"op\":";
-  if (call.op != nullptr) {
-    AppendJsonString(out, call.op->name);
-  } else {
-    out += "null";
+TraceLineFormatter::TraceLineFormatter() {
+  // The longest prefix is ,"named":{"name":
+  static_assert(LongestArgName() + 13 <= std::tuple_size_v<decltype(OperationText::Prefix::text)>,
+                "an argument name too long for its prepared text");
+  for (const platform::Operation& op : platform::Operations()) {
+    OperationText& text = operations_.emplace_back();
+    JsonText head;
+    head.Append(",\"op\":");
+    head.AppendString(op.name);
+    head.Append(",\"hash\":");
+    head.AppendHash(op.hash);
+    head.Append(",\"args\":[");
+    text.head = head.view();
+    for (std::size_t i = 0; i < text.named.size(); ++i) {
+      const std::string_view name = ArgName(op.id, i);
+      if (name.empty()) continue;
+      JsonText named;
+      named.Append(text.firstNamed < i ? "," : ",\"named\":{");
+      named.AppendString(name);
+      named.Append(':');
+      OperationText::Prefix& prefix = text.named[i];
+      prefix.length = named.size();
+      std::copy_n(named.view().begin(), prefix.length, prefix.text.begin());
+      text.firstNamed = std::min(text.firstNamed, i);
+    }
+    text.repeatable = op.argCount <= kRepeatArgs;
+    for (std::size_t i = 0; i < op.argCount; ++i) {
+      const ArgKind kind = op.args[i];
+      text.repeatable = text.repeatable && (kind == ArgKind::kInt32 || kind == ArgKind::kBool ||
+                                            kind == ArgKind::kFloat);
+    }
   }
-  out += ",\"hash\":";
-  AppendJsonHash(out, call.hash);
-  if (call.refused || call.op == nullptr) {
-    out += ",\"refused\":true,\"pushed\":";
-    AppendJsonUint(out, call.raw.size());
-    out += "}\n";
-    return out;
-  }
-  out += ",\"args\":[";
-  for (std::size_t i = 0; i < call.args().size(); ++i) {
-    if (i > 0) out += ",";
-    AppendArg(out, call.args()[i]);
-  }
-  out += "]";
-  bool anyNamed = false;
-  for (std::size_t i = 0; i < call.args().size(); ++i) {
-    const std::string_view name = ArgName(call.op->id, i);
-    if (name.empty()) continue;
-    out += anyNamed ? "," : ",\"named\":{";
-    anyNamed = true;
-    AppendJsonString(out, name);
-    out += ":";
-    AppendNamedArg(out, call.args()[i], names);
-  }
-  if (anyNamed) out += "}";
-  out += ",\"result\":";
-  if (call.result != nullptr) {
-    AppendResult(out, call.op->result, *call.result);
-  } else {
-    out += "null";
-  }
-  out += "}\n";
-  return out;
 }
 
-std::string FormatMilestoneLine(const MilestoneRecord& record) {
-  std::string out;
-  AppendCommon(out, record.frame, record.timeUs);
-  out += ",\"milestone\":";
-  AppendJsonString(out, MilestoneName(record.milestone));
-  out += ",\"homestead\":";
-  AppendJsonInt(out, record.homestead);
-  out += ",\"clock\":";
-  AppendJsonString(out, platform::ClockText(record.clockMinute));
-  out += "}\n";
-  return out;
+void TraceLineFormatter::Common(JsonText& out, int64_t frame, int64_t timeUs) {
+  if (frame != commonFrame_ || timeUs != commonTimeUs_ || common_.size() == 0) {
+    common_.clear();
+    common_.Append("{\"frame\":");
+    common_.AppendInt(frame);
+    common_.Append(",\"time_ms\":");
+    common_.AppendThousandths(timeUs);
+    commonFrame_ = frame;
+    commonTimeUs_ = timeUs;
+  }
+  out.AppendShort(common_);
+}
+
+void TraceLineFormatter::Arg(JsonText& out, const platform::DecodedArg& arg) {
+  switch (arg.kind) {
+    case ArgKind::kInt32:
+      out.AppendInt(arg.i);
+      return;
+    case ArgKind::kBool:
+      out.Append(arg.i != 0 ? "true" : "false");
+      return;
+    case ArgKind::kUint32:
+      out.AppendUint(arg.u);
+      return;
+    case ArgKind::kFloat:
+      floats_.Append(out, arg.f);
+      return;
+    case ArgKind::kText:
+      out.AppendString(arg.text);
+      return;
+    case ArgKind::kUint64:
+      out.AppendHash(arg.raw);
+      return;
+    case ArgKind::kHandleRef:
+      out.Append(kRefOpen);
+      out.AppendInt(arg.i);
+      out.Append('}');
+      return;
+    case ArgKind::kOutUint32:
+      out.Append(kOutOpen);
+      out.AppendUint(arg.u);
+      out.Append('}');
+      return;
+    case ArgKind::kSpeechParams:
+      out.Append("{\"line\":");
+      out.AppendString(arg.text);
+      out.Append(",\"aux\":");
+      out.AppendString(arg.aux);
+      out.Append(",\"variation\":");
+      out.AppendInt(arg.i);
+      out.Append(",\"params\":");
+      out.AppendUint(arg.u);
+      out.Append(",\"flags\":[");
+      for (std::size_t k = 0; k < arg.flags.size(); ++k) {
+        if (k > 0) out.Append(',');
+        out.AppendUint(arg.flags[k]);
+      }
+      out.Append("]}");
+      return;
+  }
+}
+
+void TraceLineFormatter::Result(JsonText& out, ResultKind kind,
+                                const platform::CallResult& result) {
+  const auto low = static_cast<uint32_t>(result.slots[0]);
+  switch (kind) {
+    case ResultKind::kNone:
+      out.Append("null");
+      return;
+    case ResultKind::kInt32:
+      out.AppendInt(static_cast<int32_t>(low));
+      return;
+    case ResultKind::kUint32:
+      out.AppendUint(low);
+      return;
+    case ResultKind::kBool:
+      out.Append(low != 0 ? "true" : "false");
+      return;
+    case ResultKind::kFloat:
+      floats_.Append(out, std::bit_cast<float>(low));
+      return;
+    case ResultKind::kUint64:
+      out.AppendHash(result.slots[0]);
+      return;
+    case ResultKind::kVector3:
+      out.Append('[');
+      for (std::size_t i = 0; i < 3; ++i) {
+        if (i > 0) out.Append(',');
+        floats_.Append(out, std::bit_cast<float>(static_cast<uint32_t>(result.slots[i])));
+      }
+      out.Append(']');
+      return;
+  }
+}
+
+void TraceLineFormatter::Call(JsonText& out, const platform::CallRecord& call,
+                              const TraceNames& names) {
+  Common(out, call.frame, call.timeUs);
+  const OperationText* text =
+      call.op != nullptr ? &operations_[static_cast<std::size_t>(call.op->id)] : nullptr;
+  if (text == nullptr || !text->repeatable || call.refused || call.result == nullptr ||
+      call.hash != call.op->hash || call.raw.size() != call.op->argCount) {
+    Rest(out, call, names);
+    return;
+  }
+  const std::size_t op = static_cast<std::size_t>(call.op->id);
+  const std::span<const uint64_t> slots = call.raw;
+  const std::array<uint64_t, 3>& result = call.result->slots;
+  // FNV-1a over the words, then Fibonacci hashing to a place in the table.
+  uint64_t hash = op;
+  for (uint64_t word : slots) hash = (hash ^ word) * 0x100000001B3ULL;
+  for (uint64_t word : result) hash = (hash ^ word) * 0x100000001B3ULL;
+  if (repeats_.empty()) repeats_.resize(std::size_t{1} << kRepeatBits);
+  Repeat& repeat = repeats_[(hash * 0x9E3779B97F4A7C15ULL) >> (64 - kRepeatBits)];
+  // The operation gives the number of slots.
+  // Word by word: comparing the arrays whole would call memcmp.
+  bool same = repeat.filled && repeat.op == op;
+  for (std::size_t i = 0; i < result.size(); ++i) same = same && repeat.result[i] == result[i];
+  for (std::size_t i = 0; same && i < slots.size(); ++i) same = repeat.slots[i] == slots[i];
+  if (same) {
+    out.Append(repeat.rest);
+    return;
+  }
+  const std::size_t start = out.size();
+  Rest(out, call, names);
+  repeat.filled = true;
+  repeat.op = op;
+  for (std::size_t i = 0; i < slots.size(); ++i) repeat.slots[i] = slots[i];
+  repeat.result = result;
+  repeat.rest.assign(out.view().substr(start));
+}
+
+void TraceLineFormatter::Rest(JsonText& out, const platform::CallRecord& call,
+                              const TraceNames& names) {
+  const OperationText* text =
+      call.op != nullptr ? &operations_[static_cast<std::size_t>(call.op->id)] : nullptr;
+  // The prepared head stands for the hash the operation is known by.
+  const bool prepared = text != nullptr && call.hash == call.op->hash;
+  constexpr std::string_view kArgsOpen = ",\"args\":[";
+  if (!prepared) {
+    out.Append(",\"op\":");
+    if (call.op != nullptr) {
+      out.AppendString(call.op->name);
+    } else {
+      out.Append("null");
+    }
+    out.Append(",\"hash\":");
+    out.AppendHash(call.hash);
+  }
+  if (call.refused || call.op == nullptr) {
+    if (prepared)
+      out.Append(std::string_view(text->head).substr(0, text->head.size() - kArgsOpen.size()));
+    out.Append(",\"refused\":true,\"pushed\":");
+    out.AppendUint(call.raw.size());
+    out.Append("}\n");
+    return;
+  }
+  out.Append(prepared ? std::string_view(text->head) : kArgsOpen);
+
+  // Where each argument's text lies in `out`, for "named" to copy.
+  struct Span {
+    std::size_t start;
+    std::size_t end;
+  };
+  std::array<Span, platform::kMaxOperationArgs> spans;
+  const std::span<const platform::DecodedArg> args = call.args();
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (i > 0) out.Append(',');
+    const std::size_t start = out.size();
+    Arg(out, args[i]);
+    if (i < spans.size()) spans[i] = {start, out.size()};
+  }
+  out.Append(']');
+  const std::size_t namedCount = std::min(args.size(), text->named.size());
+  for (std::size_t i = 0; i < namedCount; ++i) {
+    const OperationText::Prefix& prefix = text->named[i];
+    if (prefix.length == 0) continue;
+    out.AppendBlock(prefix.text, prefix.length);
+    const platform::DecodedArg& arg = args[i];
+    const auto [start, end] = spans[i];
+    switch (arg.kind) {
+      case ArgKind::kUint32:
+      case ArgKind::kOutUint32:
+        if (names.hashName) {
+          if (const auto name = names.hashName(arg.u)) {
+            out.AppendString(*name);
+            continue;
+          }
+        }
+        if (arg.kind == ArgKind::kOutUint32) {
+          out.AppendCopy(start + kOutOpen.size(), end - 1);
+          continue;
+        }
+        break;
+      case ArgKind::kUint64:
+        if (const auto it = names.strings.find(arg.raw); it != names.strings.end()) {
+          out.AppendString(it->second);
+          continue;
+        }
+        break;
+      case ArgKind::kHandleRef:
+        out.AppendCopy(start + kRefOpen.size(), end - 1);
+        continue;
+      default:
+        break;
+    }
+    out.AppendCopy(start, end);
+  }
+  if (text->firstNamed < namedCount) out.Append('}');
+  out.Append(",\"result\":");
+  if (call.result != nullptr) {
+    Result(out, call.op->result, *call.result);
+  } else {
+    out.Append("null");
+  }
+  out.Append("}\n");
+}
+
+void TraceLineFormatter::Milestone(JsonText& out, const MilestoneRecord& record) {
+  Common(out, record.frame, record.timeUs);
+  out.Append(",\"milestone\":");
+  out.AppendString(MilestoneName(record.milestone));
+  out.Append(",\"homestead\":");
+  out.AppendInt(record.homestead);
+  out.Append(",\"clock\":");
+  out.AppendString(platform::ClockText(record.clockMinute));
+  out.Append("}\n");
+}
+
+std::string FormatTraceLine(const platform::CallRecord& call, const TraceNames& names) {
+  TraceLineFormatter formatter;
+  JsonText out;
+  formatter.Call(out, call, names);
+  return std::string(out.view());
 }
 
 std::size_t ArgNameSlots(OpId id) {
@@ -287,10 +399,6 @@ std::variant<TraceFilter, std::string> TraceFilter::Parse(std::string_view list)
   return filter;
 }
 
-bool TraceFilter::Keeps(const platform::Operation* op) const {
-  return op == nullptr || keep_[static_cast<std::size_t>(op->id)];
-}
-
 void IdentifyPlugin(TraceHeader& header) {
   std::ifstream in(header.pluginPath, std::ios::binary);
   if (!in) return;
@@ -312,32 +420,33 @@ void IdentifyPlugin(TraceHeader& header) {
 }
 
 std::string FormatTraceHeader(const TraceHeader& header) {
-  std::string out = "{\"trace\":\"homestead-sim\",\"version\":";
-  AppendJsonInt(out, kTraceFormatVersion);
-  out += ",\"simulator\":";
-  AppendJsonString(out, HOMESTEAD_VERSION);
-  out += ",\"scenario\":";
-  AppendJsonString(out, header.scenario);
-  out += ",\"source\":";
-  AppendJsonString(out, header.source);
-  out += ",\"seed\":";
-  AppendJsonUint(out, header.seed);
-  out += ",\"plugin\":";
-  AppendJsonString(out, header.pluginPath);
-  out += ",\"plugin_build\":";
+  JsonText out;
+  out.Append("{\"trace\":\"homestead-sim\",\"version\":");
+  out.AppendInt(kTraceFormatVersion);
+  out.Append(",\"simulator\":");
+  out.AppendString(HOMESTEAD_VERSION);
+  out.Append(",\"scenario\":");
+  out.AppendString(header.scenario);
+  out.Append(",\"source\":");
+  out.AppendString(header.source);
+  out.Append(",\"seed\":");
+  out.AppendUint(header.seed);
+  out.Append(",\"plugin\":");
+  out.AppendString(header.pluginPath);
+  out.Append(",\"plugin_build\":");
   if (header.pluginBytes) {
-    out += "{\"bytes\":";
-    AppendJsonUint(out, *header.pluginBytes);
-    out += ",\"fnv1a64\":";
-    AppendJsonHash(out, header.pluginHash);
-    out += "}";
+    out.Append("{\"bytes\":");
+    out.AppendUint(*header.pluginBytes);
+    out.Append(",\"fnv1a64\":");
+    out.AppendHash(header.pluginHash);
+    out.Append('}');
   } else {
-    out += "null";
+    out.Append("null");
   }
-  out += ",\"filter\":";
-  AppendJsonString(out, header.filter);
-  out += "}\n";
-  return out;
+  out.Append(",\"filter\":");
+  out.AppendString(header.filter);
+  out.Append("}\n");
+  return std::string(out.view());
 }
 
 TraceWriter::TraceWriter(Sink sink, const platform::World& world, TraceFilter filter)
@@ -345,26 +454,43 @@ TraceWriter::TraceWriter(Sink sink, const platform::World& world, TraceFilter fi
   names_.hashName = [&world](uint32_t hash) { return world.NameOfHash(hash); };
 }
 
+TraceWriter::~TraceWriter() {
+  Flush();
+}
+
 void TraceWriter::Header(TraceHeader header) {
   header.filter = filter_.list();
   IdentifyPlugin(header);
-  sink_(FormatTraceHeader(header));
+  buffer_.Append(FormatTraceHeader(header));
 }
 
 void TraceWriter::Call(const platform::CallRecord& call) {
   // String handles are learned from every call, kept or not, so that a
   // filtered trace still names the blips.
-  if (call.op != nullptr && call.op->id == OpId::kCreateVarString && !call.refused &&
-      call.result != nullptr && call.result->slots[0] != 0 && call.args().size() == 3) {
+  if (call.op != nullptr && call.op->id == OpId::kCreateVarString) LearnString(call);
+  if (!filter_.Keeps(call.op)) return;
+  formatter_.Call(buffer_, call, names_);
+  FlushIfFull();
+}
+
+void TraceWriter::LearnString(const platform::CallRecord& call) {
+  if (!call.refused && call.result != nullptr && call.result->slots[0] != 0 &&
+      call.args().size() == 3) {
     names_.strings[call.result->slots[0]] = std::string(call.args()[2].text);
   }
-  if (filter_.Keeps(call.op)) sink_(FormatTraceLine(call, names_));
 }
 
 void TraceWriter::Milestones(std::span<const MilestoneRecord> all) {
   for (; milestonesWritten_ < all.size(); ++milestonesWritten_) {
-    sink_(FormatMilestoneLine(all[milestonesWritten_]));
+    formatter_.Milestone(buffer_, all[milestonesWritten_]);
   }
+  FlushIfFull();
+}
+
+void TraceWriter::Flush() {
+  if (buffer_.size() == 0) return;
+  sink_(buffer_.view());
+  buffer_.clear();
 }
 
 }  // namespace sim

@@ -41,8 +41,10 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "platform/host.h"
+#include "sim/json.h"
 #include "sim/milestone.h"
 
 namespace sim {
@@ -65,7 +67,9 @@ class TraceFilter {
   static std::variant<TraceFilter, std::string> Parse(std::string_view list);
 
   // Refused calls of unknown operations are always kept: they are errors.
-  bool Keeps(const platform::Operation* op) const;
+  bool Keeps(const platform::Operation* op) const {
+    return op == nullptr || keep_[static_cast<std::size_t>(op->id)];
+  }
   // The list as given, or "all".
   const std::string& list() const { return list_; }
 
@@ -89,11 +93,70 @@ struct TraceNames {
   std::map<uint64_t, std::string> strings;
 };
 
+// Formats trace lines. What repeats from line to line is prepared once: each
+// operation's name and hash and its argument names as ready text, the frame
+// and time once per frame, float texts by bit pattern (FloatTexts), whole
+// lines of the queries repeated every frame (Repeat). Each argument is
+// formatted once; "named" copies its bytes where it is the same.
+class TraceLineFormatter {
+ public:
+  TraceLineFormatter();
+  TraceLineFormatter(const TraceLineFormatter&) = delete;
+  TraceLineFormatter& operator=(const TraceLineFormatter&) = delete;
+
+  // Appends one call line, newline included.
+  void Call(JsonText& out, const platform::CallRecord& call, const TraceNames& names);
+  // Appends one milestone line, newline included.
+  void Milestone(JsonText& out, const MilestoneRecord& record);
+
+ private:
+  struct OperationText {
+    // ,"op":"Name","hash":"0x...","args":[
+    std::string head;
+    // Per argument, what goes before its value in "named": ,"named":{"x":
+    // for the first named one, ,"y": for the next; length 0 for none.
+    struct Prefix {
+      std::array<char, 32> text{};
+      std::size_t length = 0;
+    };
+    std::array<Prefix, platform::kMaxOperationArgs> named;
+    std::size_t firstNamed = platform::kMaxOperationArgs;
+    bool repeatable = false;  // see Repeat
+  };
+
+  // The queries the script repeats every frame give the same line over and
+  // over but for the frame and time. For an operation whose arguments are
+  // numbers and booleans only, the rest of the line follows from its pushed
+  // slots and result (no name can change it), so it is kept by those and
+  // the arguments need not even be decoded again. This takes a record's
+  // arguments to be the decoding of its slots, as they are in a host's.
+  static constexpr std::size_t kRepeatArgs = 8;
+  static constexpr std::size_t kRepeatBits = 10;
+  struct Repeat {
+    bool filled = false;
+    std::size_t op = 0;
+    std::array<uint64_t, kRepeatArgs> slots{};
+    std::array<uint64_t, 3> result{};
+    std::string rest;
+  };
+
+  void Common(JsonText& out, int64_t frame, int64_t timeUs);
+  // The line after the frame and time.
+  void Rest(JsonText& out, const platform::CallRecord& call, const TraceNames& names);
+  void Arg(JsonText& out, const platform::DecodedArg& arg);
+  void Result(JsonText& out, platform::ResultKind kind, const platform::CallResult& result);
+
+  std::vector<OperationText> operations_;
+  std::vector<Repeat> repeats_;
+  // {"frame":N,"time_ms":T of the last line, and for which frame and time.
+  JsonText common_;
+  int64_t commonFrame_ = -1;
+  int64_t commonTimeUs_ = -1;
+  FloatTexts floats_;
+};
+
 // One call line, newline included.
 std::string FormatTraceLine(const platform::CallRecord& call, const TraceNames& names = {});
-
-// One milestone line, newline included.
-std::string FormatMilestoneLine(const MilestoneRecord& record);
 
 struct TraceHeader {
   std::string scenario;
@@ -114,22 +177,37 @@ void IdentifyPlugin(TraceHeader& header);
 std::string FormatTraceHeader(const TraceHeader& header);
 
 // Writes a run's trace: the header, the calls the filter keeps with the names
-// learned so far, and the milestones as the recorder reports them.
+// learned so far, and the milestones as the recorder reports them. Lines are
+// gathered and handed to the sink in chunks of about kChunkBytes; Flush hands
+// over the rest, and so does the destructor.
 class TraceWriter {
  public:
-  using Sink = std::function<void(const std::string& text)>;
+  using Sink = std::function<void(std::string_view text)>;
+  static constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 
   TraceWriter(Sink sink, const platform::World& world, TraceFilter filter);
+  ~TraceWriter();
+  TraceWriter(const TraceWriter&) = delete;
+  TraceWriter& operator=(const TraceWriter&) = delete;
 
   void Header(TraceHeader header);
   void Call(const platform::CallRecord& call);
   // Writes the records of `all` that were not written before.
   void Milestones(std::span<const MilestoneRecord> all);
+  void Flush();
 
  private:
+  // Out of line, so that the calls of other operations stay cheap.
+  [[gnu::noinline]] void LearnString(const platform::CallRecord& call);
+  void FlushIfFull() {
+    if (buffer_.size() >= kChunkBytes) Flush();
+  }
+
   Sink sink_;
   TraceFilter filter_;
   TraceNames names_;
+  TraceLineFormatter formatter_;
+  JsonText buffer_;
   std::size_t milestonesWritten_ = 0;
 };
 

@@ -4,10 +4,16 @@
 
 #include <array>
 #include <bit>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "sim/json.h"
 
 namespace sim {
 namespace {
@@ -218,7 +224,7 @@ TEST(TraceTest, WriterStartsWithTheHeaderAndNamesBlipsWhoseTextWasFilteredOut) {
   std::string out;
   auto filter = TraceFilter::Parse("SetBlipName");
   ASSERT_TRUE(std::holds_alternative<TraceFilter>(filter));
-  TraceWriter writer([&out](const std::string& text) { out += text; }, world,
+  TraceWriter writer([&out](std::string_view text) { out += text; }, world,
                      std::get<TraceFilter>(filter));
   TraceHeader header;
   header.scenario = "robbery";
@@ -237,6 +243,7 @@ TEST(TraceTest, WriterStartsWithTheHeaderAndNamesBlipsWhoseTextWasFilteredOut) {
   const std::vector<MilestoneRecord> milestones = {{Milestone::kStartup, 1, 7, 100'000, 14 * 60}};
   writer.Milestones(milestones);
   writer.Milestones(milestones);  // nothing new
+  writer.Flush();
 
   std::istringstream lines(out);
   std::vector<std::string> got;
@@ -250,6 +257,161 @@ TEST(TraceTest, WriterStartsWithTheHeaderAndNamesBlipsWhoseTextWasFilteredOut) {
   EXPECT_NE(got[1].find(R"("named":{"blip":1,"name":"Galdervine"})"), std::string::npos);
   EXPECT_EQ(got[2],
             R"({"frame":7,"time_ms":100,"milestone":"startup","homestead":1,"clock":"14:00"})");
+}
+
+template <typename T>
+std::string ToChars(T value) {
+  char buffer[64];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+TEST(TraceTest, NumbersAndTextsAreWrittenAsToCharsAndJsonHaveThem) {
+  const int64_t ints[] = {0,
+                          9,
+                          10,
+                          99,
+                          100,
+                          -1,
+                          -10,
+                          1234567,
+                          std::numeric_limits<int32_t>::min(),
+                          std::numeric_limits<int64_t>::min(),
+                          std::numeric_limits<int64_t>::max()};
+  for (int64_t value : ints) {
+    SCOPED_TRACE(value);
+    JsonText out;
+    out.AppendInt(value);
+    EXPECT_EQ(out.view(), ToChars(value));
+    out.clear();
+    out.AppendUint(static_cast<uint64_t>(value));
+    EXPECT_EQ(out.view(), ToChars(static_cast<uint64_t>(value)));
+  }
+  // Microseconds written as milliseconds: round numbers take the exponent
+  // form where it is shorter (100 s is "1e+05").
+  std::mt19937_64 random(7);
+  std::vector<int64_t> times = {0,
+                                1,
+                                10,
+                                999,
+                                1000,
+                                1001,
+                                16667,
+                                33333,
+                                99'999'999,
+                                100'000'000,
+                                120'000'000,
+                                200'000'000,
+                                1'000'000'000,
+                                -1,
+                                -1500,
+                                (int64_t{1} << 40) - 1,
+                                int64_t{1} << 40,
+                                int64_t{1} << 53};
+  for (int i = 0; i < 2000; ++i) times.push_back(static_cast<int64_t>(random() >> (20 + i % 40)));
+  for (int i = 1; i < 200; ++i) times.push_back(i * 1'000'000);
+  for (int64_t value : times) {
+    SCOPED_TRACE(value);
+    JsonText out;
+    out.AppendThousandths(value);
+    EXPECT_EQ(out.view(), ToChars(static_cast<double>(value) / 1000.0));
+  }
+  const std::pair<std::string_view, std::string_view> texts[] = {
+      {"plain", R"("plain")"},
+      {"tab\t\x01\x7f", R"("tab\t\u0001\u007f")"},
+      {"caf\xc3\xa9 \xc3", "\"caf\xc3\xa9 \\ufffd\""},
+      {"\"q\"\\", R"("\"q\"\\")"},
+  };
+  for (const auto& [text, json] : texts) {
+    SCOPED_TRACE(json);
+    JsonText out;
+    out.AppendString(text);
+    EXPECT_EQ(out.view(), json);
+  }
+  // Copies of bytes already written, long and short, the first one making
+  // the text move to larger storage.
+  JsonText copies;
+  copies.Append(std::string(250, '.') + "0123456789abcdefghij");
+  copies.AppendCopy(250, 270);
+  copies.AppendCopy(252, 255);
+  EXPECT_EQ(copies.view().substr(270), "0123456789abcdefghij234");
+}
+
+TEST(TraceTest, FloatTextsAreToCharsTextsWhetherRememberedOrNot) {
+  std::vector<uint32_t> patterns = {0x00000000,
+                                    0x80000000,
+                                    0x00000001,
+                                    0x807FFFFF,
+                                    0x00800000,
+                                    0x7F7FFFFF,
+                                    0xFF7FFFFF,
+                                    std::bit_cast<uint32_t>(1.0f),
+                                    std::bit_cast<uint32_t>(-1.0f),
+                                    std::bit_cast<uint32_t>(100000.0f),
+                                    std::bit_cast<uint32_t>(16777216.0f),
+                                    std::bit_cast<uint32_t>(1e7f),
+                                    std::bit_cast<uint32_t>(0.1f),
+                                    std::bit_cast<uint32_t>(2626.33f),
+                                    std::bit_cast<uint32_t>(-331.853f),
+                                    std::bit_cast<uint32_t>(1.17549435e-38f),
+                                    std::bit_cast<uint32_t>(-1.23456789e-30f),
+                                    0x7F800000,
+                                    0xFF800000,
+                                    0x7FC00000,
+                                    0xFFFFFFFF};
+  std::mt19937 random(11);
+  for (int i = 0; i < 20000; ++i) patterns.push_back(static_cast<uint32_t>(random()));
+  // Every other value is written twice: once told, once remembered, with
+  // the table full of other values in between.
+  FloatTexts floats;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t k = pass; k < patterns.size(); k += 1 + pass) {
+      const float value = std::bit_cast<float>(patterns[k]);
+      SCOPED_TRACE(testing::Message() << std::hex << patterns[k]);
+      JsonText out;
+      out.Append('[');
+      floats.Append(out, value);
+      const std::string expected = std::isfinite(value) ? ToChars(value) : "null";
+      EXPECT_EQ(out.view(), "[" + expected);
+    }
+  }
+}
+
+TEST(TraceTest, RepeatedCallsGiveTheLinesAFreshFormatterGives) {
+  // Host-made records, whose arguments are the decoding of their slots: a
+  // few argument lists (0 and -0 among them) with many results, over and
+  // over, so that lines that differ in one part share places in the table.
+  const std::array<std::array<float, 6>, 3> coords = {{
+      {2626.33f, 1545.275f, 115.693f, 2626.33f, 1695.275f, 115.693f},
+      {0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f},
+      {-0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f},
+  }};
+  TraceLineFormatter formatter;
+  for (int k = 0; k < 600; ++k) {
+    const std::array<float, 6>& at = coords[k % coords.size()];
+    std::vector<uint64_t> raw;
+    std::vector<DecodedArg> args;
+    for (float coord : at) {
+      raw.push_back(std::bit_cast<uint32_t>(coord));
+      DecodedArg arg;
+      arg.kind = ArgKind::kFloat;
+      arg.f = coord;
+      arg.raw = raw.back();
+      args.push_back(arg);
+    }
+    raw.push_back(1);
+    args.push_back(Bool(true));
+    platform::CallResult result;
+    result.slots[0] = std::bit_cast<uint32_t>(static_cast<float>(k * 7 % 200) / 8.0f);
+    platform::CallRecord record = Record(platform::OpId::kDistanceBetweenCoords, args, &result);
+    record.frame = k / 4;
+    record.timeUs = k / 4 * 16'667;
+    record.raw = raw;
+    const std::string fresh = FormatTraceLine(record);
+    SCOPED_TRACE(fresh);
+    JsonText out;
+    formatter.Call(out, record, {});
+    ASSERT_EQ(out.view(), fresh);
+  }
 }
 
 }  // namespace
