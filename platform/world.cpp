@@ -29,11 +29,6 @@ std::string Hex32(uint32_t v) {
 
 }  // namespace
 
-float Distance3(const Vec3& a, const Vec3& b) {
-  const double dx = double(a.x) - b.x, dy = double(a.y) - b.y, dz = double(a.z) - b.z;
-  return static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz));
-}
-
 uint32_t TextHash(std::string_view text) {
   uint32_t hash = 2166136261u;
   for (unsigned char c : text) {
@@ -181,12 +176,13 @@ bool World::MovePlayerToward(const Vec3& target, float metres) {
 namespace {
 
 // std::fmod(seconds, kSecondsPerDay), which is exact, for the usual value from
-// 0 to 2^52 without the library's slow general division: x - n * day is exact
-// there (n * day is an integer, and integers are multiples of x's last
-// place), and a quotient rounded one off is put right by one more step.
+// 0 to 2^52 without a division: x - n * day is exact there (n * day is an
+// integer, and integers are multiples of x's last place), and a day count
+// that the multiplication by the reciprocal put one off is put right by one
+// more step.
 double SecondsOfDay(double seconds) {
   if (!(seconds >= 0.0 && seconds < 0x1p52)) return std::fmod(seconds, kSecondsPerDay);
-  const auto days = static_cast<int64_t>(seconds / kSecondsPerDay);
+  const auto days = static_cast<int64_t>(seconds * (1.0 / kSecondsPerDay));
   double ofDay = seconds - static_cast<double>(days) * kSecondsPerDay;
   if (ofDay < 0.0) ofDay += kSecondsPerDay;
   if (ofDay >= kSecondsPerDay) ofDay -= kSecondsPerDay;
@@ -308,11 +304,6 @@ bool World::TakeObject(int32_t handle) {
 Vec3 World::GetEntityCoords(int32_t entity) const {
   const Entity* e = FindEntity(entity);
   return e != nullptr ? e->position : Vec3{};
-}
-
-float World::DistanceBetweenCoords(const Vec3& a, const Vec3& b, bool useZ) {
-  if (useZ) return Distance3(a, b);
-  return Distance3(Vec3{a.x, a.y, 0.0f}, Vec3{b.x, b.y, 0.0f});
 }
 
 bool World::DoesEntityExist(int32_t entity) const {

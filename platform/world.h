@@ -37,6 +37,7 @@
 #ifndef HOMESTEAD_PLATFORM_WORLD_H
 #define HOMESTEAD_PLATFORM_WORLD_H
 
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -56,7 +57,12 @@ struct Vec3 {
   float z = 0.0f;
 };
 
-float Distance3(const Vec3& a, const Vec3& b);
+// In double, rounded to float once at the end. Inline: the dispatcher's
+// handler asks it several times per frame.
+inline float Distance3(const Vec3& a, const Vec3& b) {
+  const double dx = double(a.x) - b.x, dy = double(a.y) - b.y, dz = double(a.z) - b.z;
+  return static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz));
+}
 
 // The world's text hash: 32-bit FNV-1a over the bytes of the text.
 uint32_t TextHash(std::string_view text);
@@ -296,7 +302,9 @@ class World {
   int32_t GetClockHours() const { return ClockHour(); }
   int32_t PlayerPedId() const { return kPlayerHandle; }
   Vec3 GetEntityCoords(int32_t entity) const;
-  static float DistanceBetweenCoords(const Vec3& a, const Vec3& b, bool useZ);
+  static float DistanceBetweenCoords(const Vec3& a, const Vec3& b, bool useZ) {
+    return useZ ? Distance3(a, b) : Distance3(Vec3{a.x, a.y, 0.0f}, Vec3{b.x, b.y, 0.0f});
+  }
   bool DoesEntityExist(int32_t entity) const;
   bool IsEntityDead(int32_t entity) const;
   int32_t RandomIntInRange(int32_t min, int32_t max);
