@@ -173,6 +173,7 @@ class Host {
   [[gnu::noinline]] void Notify(bool refused);
   // The current call's arguments, decoded for an observer that asks.
   std::span<const DecodedArg> DecodeCallArgs() const;
+  std::size_t pushedCount() const { return static_cast<std::size_t>(pushTop_ - pushed_.data()); }
 
   World world_;
   ScriptScheduler scheduler_;
@@ -192,7 +193,6 @@ class Host {
   // checked way).
   uint64_t* pushTop_ = pushed_.data();
   uint64_t* pushEnd_ = pushed_.data();
-  std::size_t pushedCount() const { return static_cast<std::size_t>(pushTop_ - pushed_.data()); }
   uint64_t slotBits_ = 0;    // every pushed slot ORed together
   bool overflowed_ = false;  // reset by the checked way that reports it
   CallResult result_;
