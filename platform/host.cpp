@@ -316,13 +316,8 @@ void Host::NativeInitChecked(uint64_t hash) {
                 ": no host operation may be called from LibraryEntry or while loading or "
                 "unloading; the call is refused");
   }
-  callOpen_ = true;
-  hash_ = hash;
-  op_ = FindOperation(hash);
-  ready_ = op_ != nullptr && !callInLoaderPhase_;
-  pushTop_ = pushed_.data();
-  pushEnd_ = pushed_.data() + kMaxPushedArgs;
-  slotBits_ = 0;
+  OpenCall(hash);
+  ready_ = ready_ && !callInLoaderPhase_;
   overflowed_ = false;
 }
 
@@ -354,49 +349,40 @@ void Host::SaveHandlesBefore(const Operation& op) {
   }
 }
 
+void Host::CloseCall() {
+  callOpen_ = false;
+  ready_ = false;
+  pushEnd_ = pushTop_;
+  result_ = CallResult{};
+}
+
 void Host::CarryOut(const Operation& op) {
-  SaveHandlesBefore(op);
+  if (op.handleRefArgs != 0) SaveHandlesBefore(op);
   kHandlers[static_cast<std::size_t>(op.id)](*this, world_, Slots(pushed_.data()), result_);
   if (observed_[static_cast<std::size_t>(op.id)]) Notify(false);
 }
 
-// The usual call, kept in one function: CarryOut spelt out, and the slot
-// check's common case before any call.
 uint64_t* Host::NativeCall() {
   if (!ready_) return NativeCallChecked();
   const Operation& op = *op_;
-  // Values only (no address among the arguments), all 32-bit ones clean.
-  if (op.addressArgs != 0 || pushedCount() != op.argCount || (slotBits_ >> 32) != 0) {
-    return SlotsAreClean(op) ? CarryOutChecked() : NativeCallChecked();
-  }
-  callOpen_ = false;
-  ready_ = false;
-  pushEnd_ = pushTop_;
-  result_ = CallResult{};
-  kHandlers[static_cast<std::size_t>(op.id)](*this, world_, Slots(pushed_.data()), result_);
-  if (observed_[static_cast<std::size_t>(op.id)]) Notify(false);
-  return result_.slots.data();
-}
-
-uint64_t* Host::CarryOutChecked() {
-  callOpen_ = false;
-  ready_ = false;
-  pushEnd_ = pushTop_;
-  result_ = CallResult{};
-  CarryOut(*op_);
+  // The usual call: values only (no address among the arguments), all
+  // 32-bit ones clean, told by one OR of the slots.
+  const bool cleanValues =
+      op.addressArgs == 0 && pushedCount() == op.argCount && (slotBits_ >> 32) == 0;
+  if (!cleanValues && !SlotsAreClean(op)) return NativeCallChecked();
+  CloseCall();
+  CarryOut(op);
   return result_.slots.data();
 }
 
 uint64_t* Host::NativeCallChecked() {
   const bool overflowed = std::exchange(overflowed_, false);
-  result_ = CallResult{};
-  if (!callOpen_) {
+  const bool wasOpen = callOpen_;
+  CloseCall();
+  if (!wasOpen) {
     RecordError("nativeCall without nativeInit");
     return result_.slots.data();
   }
-  callOpen_ = false;
-  ready_ = false;
-  pushEnd_ = pushTop_;
   if (callInLoaderPhase_) {
     callInLoaderPhase_ = false;
     Notify(true);

@@ -136,14 +136,7 @@ class Host {
   // out of line.
   void NativeInit(uint64_t hash) {
     if (callOpen_ || !loaderPhase_.empty()) return NativeInitChecked(hash);
-    callOpen_ = true;
-    hash_ = hash;
-    const std::size_t index = OperationIndexOf(hash);
-    op_ = index < kOperationCount ? &table_[index] : nullptr;
-    ready_ = op_ != nullptr;
-    pushTop_ = pushed_.data();
-    pushEnd_ = pushed_.data() + kMaxPushedArgs;
-    slotBits_ = 0;
+    OpenCall(hash);
   }
   void NativePush(uint64_t value) {
     if (pushTop_ == pushEnd_) return NativePushChecked();
@@ -156,13 +149,24 @@ class Host {
   friend struct CallRecord;
 
   void NativeInitChecked(uint64_t hash);
+  void OpenCall(uint64_t hash) {
+    callOpen_ = true;
+    hash_ = hash;
+    const std::size_t index = OperationIndexOf(hash);
+    op_ = index < kOperationCount ? &table_[index] : nullptr;
+    ready_ = op_ != nullptr;
+    pushTop_ = pushed_.data();
+    pushEnd_ = pushed_.data() + kMaxPushedArgs;
+    slotBits_ = 0;
+  }
+  // Ends the open call (if any) with zero results; pushes now take the
+  // checked way.
+  void CloseCall();
   // A push out of turn or past the last slot.
   void NativePushChecked();
   // A call that is refused or has problems to report: errors, then the
   // call carried out if it still can be.
   uint64_t* NativeCallChecked();
-  // A call with addresses among its arguments, checked and found clean.
-  uint64_t* CarryOutChecked();
   // Whether the pushed slots are what `op` takes and need no report.
   // Out of line: the usual call (values only) never needs it.
   [[gnu::noinline]] bool SlotsAreClean(const Operation& op) const;
