@@ -1,4 +1,4 @@
-// Speech playback and the conversation tables read by the dialogue stages.
+// Speech playback and the conversation types the dialogue stages use.
 //
 // A conversation is a constant table of steps; RunConversation says them in
 // order, each with SayAndWait, so that lines never overlap. The tables are in

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 // The plug-in is built with hidden visibility; its entry is the exception. On
-// Windows the export comes from the .def file and the attribute is ignored.
+// Windows the export is the one the .def file lists.
 #if defined(__GNUC__)
 #define HOMESTEAD_EXPORT [[gnu::visibility("default")]]
 #else
