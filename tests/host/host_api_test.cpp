@@ -344,7 +344,7 @@ TEST_F(HostApiTest, FloatVectorAndStringResultsDecodeTheirSlots) {
 // The plug-in keeps its own copy of the operation hashes, so that it depends
 // on nothing; it must agree with the platform's table, name for name.
 TEST(HostTableTest, OperationHashesMatchThePlatformsTable) {
-#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) \
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames, cadence) \
   EXPECT_EQ(host::op::k##name, uint64_t{hash}) << #name;
 #include "platform/operations.def"
 #undef HOMESTEAD_OPERATION
