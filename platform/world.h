@@ -70,7 +70,8 @@ uint32_t TextHash(std::string_view text);
 
 enum class EntityKind : uint8_t { kPed, kObject };
 
-// Three ped settings whose meaning lies wholly with the host; they are kept.
+// The three ped options of operations SetPedOptionA, B and C, whose meaning
+// lies wholly with the host: the world keeps their values.
 enum class PedOption : uint8_t { kA, kB, kC };
 
 enum class TaskKind : uint8_t {
