@@ -8,6 +8,7 @@
 #include "encounter/distances.h"
 #include "encounter/objectives.h"
 #include "platform/format.h"
+#include "sim/base/sim_time.h"
 #include "sim/run/map_builder.h"
 
 namespace sim {
@@ -126,20 +127,9 @@ std::string Recorder::ClockHeader() {
 }
 
 std::string Recorder::Stamp(int clockMinute, int64_t timeUs) {
-  // "HH:MM  M:SS.mmm  ", written digit by digit: it starts every line.
-  const int64_t ms = timeUs / 1000;
   std::string stamp = platform::ClockText(clockMinute);
   stamp += "  ";
-  stamp += std::to_string(ms / 60000);
-  const auto twoDigits = [&stamp](int64_t n) {
-    stamp += static_cast<char>('0' + n / 10);
-    stamp += static_cast<char>('0' + n % 10);
-  };
-  stamp += ':';
-  twoDigits(ms / 1000 % 60);
-  stamp += '.';
-  stamp += static_cast<char>('0' + ms % 1000 / 100);
-  twoDigits(ms % 100);
+  AppendSimTime(stamp, timeUs);
   stamp += "  ";
   return stamp;
 }

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <thread>
 
 #include "platform/format.h"
 #include "platform/session.h"
+#include "sim/base/sim_time.h"
 #include "sim/report/trace.h"
 
 namespace sim {
@@ -27,14 +27,6 @@ platform::Vec3 ToWorld(const Vec3& v) {
 
 Vec3 FromWorld(const platform::Vec3& v) {
   return {v.x, v.y, v.z};
-}
-
-std::string FormatDuration(int64_t us) {
-  const int64_t ms = us / 1000;
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%lld:%02lld.%03lld", static_cast<long long>(ms / 60000),
-                static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
-  return buffer;
 }
 
 // Carries out the scenario's actions, a frame at a time. Step() runs in the
@@ -226,7 +218,7 @@ class ActionPlayer {
         }
         if (now - startUs_ > action.durationMs * 1000) {
           Fail(action, std::string(MilestoneName(action.milestone)) + " did not happen within " +
-                           FormatDuration(action.durationMs * 1000));
+                           SimTimeText(action.durationMs * 1000));
         }
         return false;
       default:
@@ -324,7 +316,7 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
     }
     if (options.progress && host.frame() % (kFramesPerSecond / 10) == 0) {
       options.progress("game clock " + FormatClock(world.ClockMinuteOfDay()) + ", " +
-                       FormatDuration(world.nowUs()) + " simulated, frame " +
+                       SimTimeText(world.nowUs()) + " simulated, frame " +
                        std::to_string(host.frame()) + ", action " +
                        std::to_string(std::min(player.actionsDone() + 1, scenario.actions.size())) +
                        " of " + std::to_string(scenario.actions.size()));
@@ -349,7 +341,7 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   const std::string clockSpan =
       FormatClock(startMinute) + " to " + FormatClock(world.ClockMinuteOfDay());
   const std::string simulated =
-      FormatDuration(world.nowUs()) + " simulated in " + std::to_string(host.frame()) + " frames";
+      SimTimeText(world.nowUs()) + " simulated in " + std::to_string(host.frame()) + " frames";
   report.map = recorder.BuildMap(
       "Homestead " + std::to_string(scenario.homestead) + ", scenario " + scenario.name,
       (scenario.about.empty() ? "" : scenario.about + " | ") + "seed " +
