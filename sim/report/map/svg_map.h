@@ -20,18 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "sim/report/map/labels.h"
 #include "sim/report/map_model.h"
 
 namespace sim {
-
-// A label's box on the page, as the map reserves it for the label's text.
-struct LabelBox {
-  double left = 0;
-  double top = 0;
-  double right = 0;
-  double bottom = 0;
-  std::string text;
-};
 
 // `labels`, when given, receives the box of every label placed on a panel.
 std::string RenderMap(const MapData& map, std::vector<LabelBox>* labels = nullptr);
