@@ -1,12 +1,13 @@
 // Scenarios: what the player does in a simulated run, one action per line.
 //
 // A scenario is a short text in a line-based language (documented with
-// examples in sim/SCENARIOS.md and in --help): settings such as the start
+// examples in sim/scenario/SCENARIOS.md and in --help): settings such as the start
 // clock and the player's start position come first, then actions in the
 // order they are played: rides, waits, shots, taking the money, clock moves,
 // suppression switches and milestone checks. ParseScenario turns such a text
 // into a Scenario, or into a ParseError naming the file, line and column, the
-// offending text and what was expected there.
+// offending text and what was expected there. The positions, durations and
+// file reading it uses have headers of their own, included here.
 #ifndef HOMESTEAD_SIM_SCENARIO_SCENARIO_H
 #define HOMESTEAD_SIM_SCENARIO_SCENARIO_H
 
@@ -18,29 +19,11 @@
 #include <vector>
 
 #include "sim/base/milestone.h"
-#include "sim/base/places.h"
+#include "sim/scenario/duration.h"
+#include "sim/scenario/position.h"
+#include "sim/scenario/scenario_file.h"
 
 namespace sim {
-
-// A point on the map, given absolutely or relative to a homestead.
-struct Position {
-  enum class Kind : uint8_t {
-    kPoint,    // x y z
-    kCentre,   // homestead N
-    kLoot,     // loot of homestead N
-    kCompass,  // 150m south of homestead N
-  };
-  Kind kind = Kind::kPoint;
-  Vec3 point;           // kPoint
-  int homestead = 0;    // the others
-  double distance = 0;  // kCompass, metres
-  Compass direction = Compass::kSouth;
-
-  // Where the position lies; the homestead is known to exist once parsed.
-  Vec3 Resolve() const;
-  // As written in a scenario, e.g. "150m south of homestead 1".
-  std::string Describe() const;
-};
 
 struct Action {
   enum class Kind : uint8_t {
@@ -121,23 +104,8 @@ using ParseResult = std::variant<Scenario, ParseError>;
 ParseResult ParseScenario(std::string_view text, std::string_view file,
                           std::string_view defaultName);
 
-// The whole content of the scenario file at `path`; nothing, with `*error`
-// saying why ("cannot read scenario file 'x': Is a directory"), when it
-// cannot be read.
-std::optional<std::string> ReadScenarioFile(const std::string& path, std::string* error);
-
 // Formats minutes since midnight as "HH:MM".
 std::string FormatClock(int minutes);
-
-// Reads a duration in scenario syntax ("90min", "1h30min"), within the
-// limits of a duration in a scenario, as milliseconds; nothing, with
-// `*error` saying what is wrong ("duration out of range near '49h'; expected
-// a duration from 0 to 48h"), when it is not one.
-std::optional<int64_t> ParseDuration(std::string_view text, std::string* error);
-
-// Milliseconds in scenario syntax, largest units first: "48h", "1h30min",
-// "2s500ms", "0s".
-std::string FormatScenarioDuration(int64_t ms);
 
 }  // namespace sim
 
