@@ -10,12 +10,6 @@ namespace sim {
 namespace {
 
 using homestead::kCatalogue;
-using homestead::Vector3;
-
-// The plug-in's single-precision positions, widened exactly.
-constexpr Vec3 Widen(const Vector3& v) {
-  return {v.x, v.y, v.z};
-}
 
 constexpr std::array<HomesteadPlace, std::size(kCatalogue)> PlacesFromCatalogue() {
   std::array<HomesteadPlace, std::size(kCatalogue)> places{};

@@ -26,6 +26,13 @@ inline double Distance(const Vec3& a, const Vec3& b) {
                    (a.z - b.z) * (a.z - b.z));
 }
 
+// A single-precision point, widened exactly: the plug-in's Vector3 and the
+// world's platform::Vec3 alike (any type with float members x, y and z).
+template <typename FloatPoint>
+constexpr Vec3 Widen(const FloatPoint& v) {
+  return {v.x, v.y, v.z};
+}
+
 struct HomesteadPlace {
   int id;
   Vec3 centre;

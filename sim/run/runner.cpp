@@ -25,10 +25,6 @@ platform::Vec3 ToWorld(const Vec3& v) {
   return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
 }
 
-Vec3 FromWorld(const platform::Vec3& v) {
-  return {v.x, v.y, v.z};
-}
-
 // Carries out the scenario's actions, a frame at a time. Step() runs in the
 // frame callback: after the world has moved to the frame's time and before
 // the script runs, so the script sees what the player did in this frame.
@@ -93,7 +89,7 @@ class ActionPlayer {
 
   // Sets up a timed action or carries out an instant one. False on failure.
   bool Begin(const Action& action) {
-    const Vec3 player = FromWorld(world_.PlayerPosition());
+    const Vec3 player = Widen(world_.PlayerPosition());
     switch (action.kind) {
       case Action::Kind::kRideTo:
         target_ = action.target.Resolve();
@@ -157,7 +153,7 @@ class ActionPlayer {
           return Fail(action, "homestead " + std::to_string(action.homestead) +
                                   " has no money stack in the world");
         }
-        const double distance = Distance(player, FromWorld(entity->position));
+        const double distance = Distance(player, Widen(entity->position));
         if (distance > kReachForMoney) {
           return Fail(action, "the money stack is " + Fixed(distance, 1) +
                                   " m away; the player must be within " + Fixed(kReachForMoney, 1) +
