@@ -133,6 +133,72 @@ std::string Usage(std::string message) {
   return message + " (try --help)";
 }
 
+// Carries out one option, its value checked already for presence.
+std::optional<UsageError> ApplyOption(std::string_view arg, std::string_view value,
+                                      Options& options, bool& scenarioGiven) {
+  if (arg == "--help" || arg == "-h") {
+    options.command = Options::Command::kHelp;
+  } else if (arg == "--version" || arg == "-V") {
+    if (options.command != Options::Command::kHelp) options.command = Options::Command::kVersion;
+  } else if (arg == "--list") {
+    if (options.command == Options::Command::kRun) options.command = Options::Command::kList;
+  } else if (arg == "--quiet") {
+    options.quiet = true;
+  } else if (arg == "--realtime") {
+    options.realtime = true;
+  } else if (arg == "--scenario") {
+    options.scenario = std::string(value);
+    scenarioGiven = true;
+  } else if (arg == "--file") {
+    options.file = std::string(value);
+  } else if (arg == "--seed") {
+    uint32_t seed = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
+    if (ec != std::errc() || end != value.data() + value.size()) {
+      return UsageError{Usage("invalid seed '" + std::string(value) +
+                              "'; expected a whole number from 0 to 4294967295")};
+    }
+    options.seed = seed;
+  } else if (arg == "--trace") {
+    options.tracePath = std::string(value);
+  } else if (arg == "--trace-filter") {
+    auto filter = TraceFilter::Parse(value);
+    if (const auto* message = std::get_if<std::string>(&filter)) return UsageError{*message};
+    options.traceFilter = std::get<TraceFilter>(std::move(filter));
+  } else if (arg == "--map") {
+    options.mapPath = std::string(value);
+  } else if (arg == "--plugin") {
+    options.pluginPath = std::string(value);
+  } else if (arg == "--budget") {
+    std::string error;
+    const std::optional<int64_t> budget = ParseDuration(value, &error);
+    if (budget && *budget == 0) error = "expected a duration above 0";
+    if (!budget || *budget == 0) {
+      return UsageError{Usage("invalid --budget '" + std::string(value) + "': " + error)};
+    }
+    options.budgetMs = *budget;
+  }
+  return std::nullopt;
+}
+
+// The options that cannot go together, once all are read.
+std::optional<UsageError> CheckCombination(const Options& options, bool scenarioGiven) {
+  if (scenarioGiven && !options.file.empty()) {
+    return UsageError{Usage("--scenario and --file exclude each other")};
+  }
+  if (options.traceFilter.list() != "all" && options.tracePath.empty()) {
+    return UsageError{Usage("--trace-filter needs --trace FILE")};
+  }
+  if (!MapPathIsSvg(options.mapPath)) {
+    return UsageError{Usage("--map draws SVG only; '" + options.mapPath +
+                            "' has another extension (name it FILE.svg)")};
+  }
+  if (!options.tracePath.empty() && options.tracePath == options.mapPath) {
+    return UsageError{Usage("--trace and --map name the same file")};
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::variant<Options, UsageError> ParseCommandLine(std::span<const char* const> args) {
@@ -165,62 +231,11 @@ std::variant<Options, UsageError> ParseCommandLine(std::span<const char* const> 
       return UsageError{Usage("option " + std::string(arg) + " needs a non-empty value")};
     }
 
-    if (arg == "--help" || arg == "-h") {
-      options.command = Options::Command::kHelp;
-    } else if (arg == "--version" || arg == "-V") {
-      if (options.command != Options::Command::kHelp) options.command = Options::Command::kVersion;
-    } else if (arg == "--list") {
-      if (options.command == Options::Command::kRun) options.command = Options::Command::kList;
-    } else if (arg == "--quiet") {
-      options.quiet = true;
-    } else if (arg == "--realtime") {
-      options.realtime = true;
-    } else if (arg == "--scenario") {
-      options.scenario = std::string(value);
-      scenarioGiven = true;
-    } else if (arg == "--file") {
-      options.file = std::string(value);
-    } else if (arg == "--seed") {
-      uint32_t seed = 0;
-      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
-      if (ec != std::errc() || end != value.data() + value.size()) {
-        return UsageError{Usage("invalid seed '" + std::string(value) +
-                                "'; expected a whole number from 0 to 4294967295")};
-      }
-      options.seed = seed;
-    } else if (arg == "--trace") {
-      options.tracePath = std::string(value);
-    } else if (arg == "--trace-filter") {
-      auto filter = TraceFilter::Parse(value);
-      if (const auto* message = std::get_if<std::string>(&filter)) return UsageError{*message};
-      options.traceFilter = std::get<TraceFilter>(std::move(filter));
-    } else if (arg == "--map") {
-      options.mapPath = std::string(value);
-    } else if (arg == "--plugin") {
-      options.pluginPath = std::string(value);
-    } else if (arg == "--budget") {
-      std::string error;
-      const std::optional<int64_t> budget = ParseDuration(value, &error);
-      if (budget && *budget == 0) error = "expected a duration above 0";
-      if (!budget || *budget == 0) {
-        return UsageError{Usage("invalid --budget '" + std::string(value) + "': " + error)};
-      }
-      options.budgetMs = *budget;
+    if (std::optional<UsageError> error = ApplyOption(arg, value, options, scenarioGiven)) {
+      return *error;
     }
   }
-  if (scenarioGiven && !options.file.empty()) {
-    return UsageError{Usage("--scenario and --file exclude each other")};
-  }
-  if (options.traceFilter.list() != "all" && options.tracePath.empty()) {
-    return UsageError{Usage("--trace-filter needs --trace FILE")};
-  }
-  if (!MapPathIsSvg(options.mapPath)) {
-    return UsageError{Usage("--map draws SVG only; '" + options.mapPath +
-                            "' has another extension (name it FILE.svg)")};
-  }
-  if (!options.tracePath.empty() && options.tracePath == options.mapPath) {
-    return UsageError{Usage("--trace and --map name the same file")};
-  }
+  if (std::optional<UsageError> error = CheckCombination(options, scenarioGiven)) return *error;
   return options;
 }
 

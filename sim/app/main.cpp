@@ -132,6 +132,137 @@ std::string ClashingOutputs(const sim::Options& options) {
   return "";
 }
 
+// The plug-in the options name, or the one found beside the program; empty,
+// with `*error` set, when there is none.
+std::string ChoosePlugin(const sim::Options& options, std::string* error) {
+  if (!options.pluginPath.empty()) return options.pluginPath;
+  std::vector<std::string> looked;
+  const std::string found = FindDefaultPlugin(&looked);
+  if (found.empty()) {
+    std::string where;
+    for (const std::string& path : looked) where += (where.empty() ? "" : ", ") + path;
+    *error = "cannot find the plug-in (looked for " + where + "); name it with --plugin PATH";
+  }
+  return found;
+}
+
+struct Outputs {
+  std::unique_ptr<sim::OutputFile> trace;
+  std::unique_ptr<sim::OutputFile> map;
+};
+
+// Opens the outputs the options name; the usage error, or empty.
+std::string OpenOutputs(const sim::Options& options, Outputs& outputs) {
+  std::string error;
+  if (!options.tracePath.empty() &&
+      !(outputs.trace = sim::OutputFile::Open(options.tracePath, &error))) {
+    return error;
+  }
+  if (!options.mapPath.empty() && !(outputs.map = sim::OutputFile::Open(options.mapPath, &error))) {
+    return error;
+  }
+  if (outputs.trace && outputs.map && outputs.trace->toStandardOutput() &&
+      outputs.map->toStandardOutput()) {
+    return "--trace and --map cannot both write to standard output (try --help)";
+  }
+  return "";
+}
+
+// Prints the timeline. Played in real time, each line should show as it
+// happens, and a terminal shows how far the run is on a line of its own,
+// rewritten in place on standard error and erased before each timeline line:
+// from the start in real time, else once the run has taken a second of wall
+// time, ten times a second. The progress line goes to the terminal only, so
+// nothing that depends on the wall clock reaches an output.
+class TimelinePrinter {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  TimelinePrinter(std::FILE* out, bool realtime)
+      : out_(out),
+        colour_(WantsColour(out)),
+        realtime_(realtime),
+        nextProgress_(Clock::now() +
+                      (realtime ? Clock::duration::zero() : std::chrono::seconds(1))),
+        every_(realtime ? Clock::duration::zero() : std::chrono::milliseconds(100)) {}
+
+  void Progress(const std::string& status) {
+    const Clock::time_point now = Clock::now();
+    if (now < nextProgress_) return;
+    nextProgress_ = now + every_;
+    std::fprintf(stderr, "\r%s\x1b[K", status.c_str());
+    progressShown_ = true;
+  }
+
+  void EraseProgress() {
+    if (progressShown_) std::fputs("\r\x1b[K", stderr);
+    progressShown_ = false;
+  }
+
+  void Print(const std::string& line) {
+    EraseProgress();
+    std::fputs(colour_ ? Paint(line, "FAILED").c_str() : line.c_str(), out_);
+    std::fputc('\n', out_);
+    if (realtime_) std::fflush(out_);
+  }
+
+  void Flush() { std::fflush(out_); }
+
+ private:
+  std::FILE* out_;
+  bool colour_;
+  bool realtime_;
+  bool progressShown_ = false;
+  Clock::time_point nextProgress_;
+  Clock::duration every_;
+};
+
+sim::RunReport Play(const sim::Scenario& scenario, const sim::Options& options,
+                    const std::string& pluginPath, const Outputs& outputs) {
+  // With the trace or the map on standard output, the timeline moves to
+  // standard error so that the two do not mix.
+  const bool toStdout = (outputs.trace && outputs.trace->toStandardOutput()) ||
+                        (outputs.map && outputs.map->toStandardOutput());
+  TimelinePrinter printer(toStdout ? stderr : stdout, options.realtime);
+
+  sim::RunOptions run;
+  run.pluginPath = pluginPath;
+  run.seed = options.seed.value_or(scenario.seed);
+  run.realtime = options.realtime;
+  if (outputs.trace) {
+    run.trace = [file = outputs.trace.get()](std::string_view text) { file->Write(text); };
+  }
+  run.traceFilter = options.traceFilter;
+  run.budgetMs = options.budgetMs;
+  if (sim::IsTerminal(stderr)) {
+    run.progress = [&printer](const std::string& status) { printer.Progress(status); };
+  }
+  const bool quiet = options.quiet;
+  const sim::RunReport report =
+      sim::RunScenario(scenario, run, [quiet, &printer](const std::string& line) {
+        if (!quiet) printer.Print(line);
+      });
+  printer.EraseProgress();
+  if (quiet && !report.summary.empty()) printer.Print(report.summary);
+  printer.Flush();
+  return report;
+}
+
+// A run that played writes its outputs whether it passed or not: a failed
+// one is when they are needed most. Both files are finished before either
+// is renamed into place, so that a failure to write leaves neither behind.
+int WriteOutputs(Outputs& outputs, const sim::RunReport& report) {
+  std::string error;
+  if (outputs.map) outputs.map->Write(sim::RenderMap(report.map));
+  for (sim::OutputFile* file : {outputs.trace.get(), outputs.map.get()}) {
+    if (file != nullptr && !file->Finish(&error)) return Error(error, kExitFailed);
+  }
+  for (sim::OutputFile* file : {outputs.trace.get(), outputs.map.get()}) {
+    if (file != nullptr && !file->Publish(&error)) return Error(error, kExitFailed);
+  }
+  return kExitPassed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,101 +291,21 @@ int main(int argc, char** argv) {
   if (const std::string clash = ClashingOutputs(options); !clash.empty()) {
     return Error(clash, kExitUsage);
   }
-
-  std::string pluginPath = options.pluginPath;
-  if (pluginPath.empty()) {
-    std::vector<std::string> looked;
-    pluginPath = FindDefaultPlugin(&looked);
-    if (pluginPath.empty()) {
-      std::string where;
-      for (const std::string& path : looked) where += (where.empty() ? "" : ", ") + path;
-      return Error("cannot find the plug-in (looked for " + where + "); name it with --plugin PATH",
-                   kExitUsage);
-    }
-  }
+  std::string error;
+  const std::string pluginPath = ChoosePlugin(options, &error);
+  if (pluginPath.empty()) return Error(error, kExitUsage);
 
   // Before the first temporary file exists.
   sim::RemoveTemporariesOnInterrupt();
   platform::Watchdog::SetBeforeExit(&sim::RemoveRegisteredTemporaries);
-  std::string error;
-  std::unique_ptr<sim::OutputFile> trace;
-  std::unique_ptr<sim::OutputFile> map;
-  if (!options.tracePath.empty() && !(trace = sim::OutputFile::Open(options.tracePath, &error))) {
-    return Error(error, kExitUsage);
-  }
-  if (!options.mapPath.empty() && !(map = sim::OutputFile::Open(options.mapPath, &error))) {
-    return Error(error, kExitUsage);
+  Outputs outputs;
+  if (const std::string problem = OpenOutputs(options, outputs); !problem.empty()) {
+    return Error(problem, kExitUsage);
   }
 
-  // With the trace or the map on standard output, the timeline moves to
-  // standard error so that the two do not mix.
-  const bool toStdout = (trace && trace->toStandardOutput()) || (map && map->toStandardOutput());
-  if (trace && map && trace->toStandardOutput() && map->toStandardOutput()) {
-    return Error("--trace and --map cannot both write to standard output (try --help)", kExitUsage);
-  }
-  std::FILE* const out = toStdout ? stderr : stdout;
-  const bool colour = WantsColour(out);
-
-  sim::RunOptions run;
-  run.pluginPath = pluginPath;
-  run.seed = options.seed.value_or(scenario->seed);
-  run.realtime = options.realtime;
-  if (trace) run.trace = [file = trace.get()](std::string_view text) { file->Write(text); };
-  run.traceFilter = options.traceFilter;
-  run.budgetMs = options.budgetMs;
-  // Played in real time, each line should show as it happens, and a
-  // terminal shows how far the run is on a line of its own, rewritten in
-  // place on standard error and erased before each timeline line: from the
-  // start in real time, else once the run has taken a second of wall time,
-  // ten times a second. The progress line goes to the terminal only, so
-  // nothing that depends on the wall clock reaches an output.
-  bool progressShown = false;
-  auto eraseProgress = [&progressShown] {
-    if (progressShown) std::fputs("\r\x1b[K", stderr);
-    progressShown = false;
-  };
-  using Clock = std::chrono::steady_clock;
-  Clock::time_point nextProgress =
-      Clock::now() + (options.realtime ? Clock::duration::zero() : std::chrono::seconds(1));
-  if (sim::IsTerminal(stderr)) {
-    const Clock::duration every =
-        options.realtime ? Clock::duration::zero() : std::chrono::milliseconds(100);
-    run.progress = [&progressShown, &nextProgress, every](const std::string& status) {
-      const Clock::time_point now = Clock::now();
-      if (now < nextProgress) return;
-      nextProgress = now + every;
-      std::fprintf(stderr, "\r%s\x1b[K", status.c_str());
-      progressShown = true;
-    };
-  }
-  const bool realtime = options.realtime;
-  auto print = [out, colour, realtime, &eraseProgress](const std::string& line) {
-    eraseProgress();
-    std::fputs(colour ? Paint(line, "FAILED").c_str() : line.c_str(), out);
-    std::fputc('\n', out);
-    if (realtime) std::fflush(out);
-  };
-  const bool quiet = options.quiet;
-  const sim::RunReport report =
-      sim::RunScenario(*scenario, run, [quiet, &print](const std::string& line) {
-        if (!quiet) print(line);
-      });
-  eraseProgress();
-  if (quiet && !report.summary.empty()) print(report.summary);
-  std::fflush(out);
-
+  const sim::RunReport report = Play(*scenario, options, pluginPath, outputs);
   if (report.loadFailed) return Error("cannot load the plug-in: " + report.failure, kExitUsage);
-
-  // A run that played writes its outputs whether it passed or not: a failed
-  // one is when they are needed most. Both files are finished before either
-  // is renamed into place, so that a failure to write leaves neither behind.
-  if (map) map->Write(sim::RenderMap(report.map));
-  for (sim::OutputFile* file : {trace.get(), map.get()}) {
-    if (file != nullptr && !file->Finish(&error)) return Error(error, kExitFailed);
-  }
-  for (sim::OutputFile* file : {trace.get(), map.get()}) {
-    if (file != nullptr && !file->Publish(&error)) return Error(error, kExitFailed);
-  }
+  if (const int status = WriteOutputs(outputs, report); status != kExitPassed) return status;
   if (!report.passed) return Error("the run failed at " + report.failure, kExitFailed);
   return kExitPassed;
 }

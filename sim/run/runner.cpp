@@ -89,79 +89,21 @@ class ActionPlayer {
 
   // Sets up a timed action or carries out an instant one. False on failure.
   bool Begin(const Action& action) {
-    const Vec3 player = Widen(world_.PlayerPosition());
     switch (action.kind) {
       case Action::Kind::kRideTo:
         target_ = action.target.Resolve();
         return true;
       case Action::Kind::kRideTowards:
-      case Action::Kind::kRideAway: {
-        const Vec3 centre = FindHomestead(action.homestead)->centre;
-        const double distance = Distance(player, centre);
-        const bool towards = action.kind == Action::Kind::kRideTowards;
-        if ((towards && distance <= action.distance) || (!towards && distance >= action.distance)) {
-          target_ = player;  // already there
-          return true;
-        }
-        // Along the line through the centre and the player; from the centre
-        // itself, away to the south.
-        Vec3 direction{0.0, -1.0, 0.0};
-        if (distance > 1e-6) {
-          direction = {(player.x - centre.x) / distance, (player.y - centre.y) / distance,
-                       (player.z - centre.z) / distance};
-        }
-        target_ = {centre.x + direction.x * action.distance,
-                   centre.y + direction.y * action.distance,
-                   centre.z + direction.z * action.distance};
+      case Action::Kind::kRideAway:
+        target_ = RideTarget(action);
         return true;
-      }
-      case Action::Kind::kShootOccupant: {
-        const std::vector<int32_t> peds = recorder_.Occupants(action.homestead);
-        const std::string who = "occupant " + std::to_string(action.occupant);
-        if (action.occupant >= static_cast<int>(peds.size())) {
-          return Fail(action, "homestead " + std::to_string(action.homestead) + " has no " + who +
-                                  " (" + std::to_string(peds.size()) + " created)");
-        }
-        const int32_t ped = peds[action.occupant];
-        const platform::Entity* entity = world_.FindEntity(ped);
-        if (entity == nullptr) return Fail(action, who + " is no longer in the world");
-        if (entity->dead) return Fail(action, who + " is already dead");
-        world_.KillPed(ped);
-        return true;
-      }
+      case Action::Kind::kShootOccupant:
+        return ShootOccupant(action);
       case Action::Kind::kShootAll:
-      case Action::Kind::kShootAllButOne: {
-        std::vector<int32_t> living;
-        for (int32_t ped : recorder_.Occupants(action.homestead)) {
-          const platform::Entity* entity = world_.FindEntity(ped);
-          if (entity != nullptr && !entity->dead) living.push_back(ped);
-        }
-        const bool spareOne = action.kind == Action::Kind::kShootAllButOne;
-        if (living.size() < (spareOne ? 2u : 1u)) {
-          return Fail(action, "homestead " + std::to_string(action.homestead) + " has " +
-                                  std::to_string(living.size()) + " living occupants");
-        }
-        // The one spared is the living occupant with the highest index.
-        if (spareOne) living.pop_back();
-        for (int32_t ped : living) world_.KillPed(ped);
-        return true;
-      }
-      case Action::Kind::kTakeMoney: {
-        const int32_t stack = recorder_.MoneyStack(action.homestead);
-        const platform::Entity* entity = stack != 0 ? world_.FindEntity(stack) : nullptr;
-        if (entity == nullptr) {
-          return Fail(action, "homestead " + std::to_string(action.homestead) +
-                                  " has no money stack in the world");
-        }
-        const double distance = Distance(player, Widen(entity->position));
-        if (distance > kReachForMoney) {
-          return Fail(action, "the money stack is " + Fixed(distance, 1) +
-                                  " m away; the player must be within " + Fixed(kReachForMoney, 1) +
-                                  " m");
-        }
-        world_.TakeObject(stack);
-        return true;
-      }
+      case Action::Kind::kShootAllButOne:
+        return ShootAll(action);
+      case Action::Kind::kTakeMoney:
+        return TakeMoney(action);
       case Action::Kind::kAdvanceClock:
         world_.AdvanceClockMinutes(action.durationMs / 60000);
         recorder_.Say("game clock now " + FormatClock(world_.ClockMinuteOfDay()));
@@ -172,19 +114,8 @@ class ActionPlayer {
       case Action::Kind::kSuppress:
         world_.SetSuppressed(action.on);
         return true;
-      case Action::Kind::kExpect: {
-        const std::size_t m = Index(action.milestone);
-        // "wait for flight" then "expect flight" mean the same flight.
-        if (waitedUnchecked_[m] > 0) {
-          --waitedUnchecked_[m];
-          return true;
-        }
-        if (Reached(action.milestone) <= consumed_[m]) {
-          return Fail(action, std::string(MilestoneName(action.milestone)) + " has not happened");
-        }
-        ++consumed_[m];
-        return true;
-      }
+      case Action::Kind::kExpect:
+        return Expect(action);
       case Action::Kind::kExpectNo:
         if (Reached(action.milestone) > consumed_[Index(action.milestone)]) {
           return Fail(action, std::string(MilestoneName(action.milestone)) + " has happened");
@@ -194,6 +125,89 @@ class ActionPlayer {
       case Action::Kind::kWaitFor:
         return true;
     }
+    return true;
+  }
+
+  // Where a ride towards or away from a homestead ends: on the line through
+  // the centre and the player (from the centre itself, away to the south), or
+  // where the player is when he is already that near or far.
+  Vec3 RideTarget(const Action& action) const {
+    const Vec3 player = Widen(world_.PlayerPosition());
+    const Vec3 centre = FindHomestead(action.homestead)->centre;
+    const double distance = Distance(player, centre);
+    const bool towards = action.kind == Action::Kind::kRideTowards;
+    if ((towards && distance <= action.distance) || (!towards && distance >= action.distance)) {
+      return player;
+    }
+    Vec3 direction{0.0, -1.0, 0.0};
+    if (distance > 1e-6) {
+      direction = {(player.x - centre.x) / distance, (player.y - centre.y) / distance,
+                   (player.z - centre.z) / distance};
+    }
+    return {centre.x + direction.x * action.distance, centre.y + direction.y * action.distance,
+            centre.z + direction.z * action.distance};
+  }
+
+  bool ShootOccupant(const Action& action) {
+    const std::vector<int32_t> peds = recorder_.Occupants(action.homestead);
+    const std::string who = "occupant " + std::to_string(action.occupant);
+    if (action.occupant >= static_cast<int>(peds.size())) {
+      return Fail(action, "homestead " + std::to_string(action.homestead) + " has no " + who +
+                              " (" + std::to_string(peds.size()) + " created)");
+    }
+    const int32_t ped = peds[action.occupant];
+    const platform::Entity* entity = world_.FindEntity(ped);
+    if (entity == nullptr) return Fail(action, who + " is no longer in the world");
+    if (entity->dead) return Fail(action, who + " is already dead");
+    world_.KillPed(ped);
+    return true;
+  }
+
+  bool ShootAll(const Action& action) {
+    std::vector<int32_t> living;
+    for (int32_t ped : recorder_.Occupants(action.homestead)) {
+      const platform::Entity* entity = world_.FindEntity(ped);
+      if (entity != nullptr && !entity->dead) living.push_back(ped);
+    }
+    const bool spareOne = action.kind == Action::Kind::kShootAllButOne;
+    if (living.size() < (spareOne ? 2u : 1u)) {
+      return Fail(action, "homestead " + std::to_string(action.homestead) + " has " +
+                              std::to_string(living.size()) + " living occupants");
+    }
+    // The one spared is the living occupant with the highest index.
+    if (spareOne) living.pop_back();
+    for (int32_t ped : living) world_.KillPed(ped);
+    return true;
+  }
+
+  bool TakeMoney(const Action& action) {
+    const int32_t stack = recorder_.MoneyStack(action.homestead);
+    const platform::Entity* entity = stack != 0 ? world_.FindEntity(stack) : nullptr;
+    if (entity == nullptr) {
+      return Fail(action, "homestead " + std::to_string(action.homestead) +
+                              " has no money stack in the world");
+    }
+    const double distance = Distance(Widen(world_.PlayerPosition()), Widen(entity->position));
+    if (distance > kReachForMoney) {
+      return Fail(action, "the money stack is " + Fixed(distance, 1) +
+                              " m away; the player must be within " + Fixed(kReachForMoney, 1) +
+                              " m");
+    }
+    world_.TakeObject(stack);
+    return true;
+  }
+
+  bool Expect(const Action& action) {
+    const std::size_t m = Index(action.milestone);
+    // "wait for flight" then "expect flight" mean the same flight.
+    if (waitedUnchecked_[m] > 0) {
+      --waitedUnchecked_[m];
+      return true;
+    }
+    if (Reached(action.milestone) <= consumed_[m]) {
+      return Fail(action, std::string(MilestoneName(action.milestone)) + " has not happened");
+    }
+    ++consumed_[m];
     return true;
   }
 
@@ -239,57 +253,42 @@ class ActionPlayer {
   std::string failure_;
 };
 
-}  // namespace
-
-RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
-                      const TimelineSink& timeline) {
-  RunReport report;
-  const Vec3 start = scenario.start.Resolve();
-
+platform::HostConfig ConfigFor(const Scenario& scenario, uint32_t seed, const Vec3& start) {
   platform::HostConfig config;
   config.framesPerSecond = kFramesPerSecond;
-  config.world.seed = options.seed;
+  config.world.seed = seed;
   config.world.clockRate = kClockRate;
   config.world.startHour = scenario.clockMinutes / 60;
   config.world.startMinute = scenario.clockMinutes % 60;
   config.world.playerStart = ToWorld(start);
+  return config;
+}
 
-  platform::Session::OpenResult opened = platform::Session::Open(options.pluginPath, config);
-  if (!opened.session) {
-    report.loadFailed = true;
-    report.failure = opened.error;
-    return report;
-  }
-  platform::Session& session = *opened.session;
+void WriteTraceHeader(TraceWriter& trace, const Scenario& scenario, const RunOptions& options) {
+  TraceHeader header;
+  header.scenario = scenario.name;
+  header.source = scenario.source;
+  header.seed = options.seed;
+  header.pluginPath = options.pluginPath;
+  trace.Header(std::move(header));
+}
+
+// "game clock 14:03, 0:12.300 simulated, frame 738, action 3 of 12".
+std::string ProgressText(const platform::World& world, const platform::Host& host,
+                         const ActionPlayer& player, const Scenario& scenario) {
+  return "game clock " + FormatClock(world.ClockMinuteOfDay()) + ", " + SimTimeText(world.nowUs()) +
+         " simulated, frame " + std::to_string(host.frame()) + ", action " +
+         std::to_string(std::min(player.actionsDone() + 1, scenario.actions.size())) + " of " +
+         std::to_string(scenario.actions.size());
+}
+
+// Plays frames until every action is done, one has failed, the budget is
+// spent or the session has closed.
+void PlayFrames(platform::Session& session, ActionPlayer& player, Recorder& recorder,
+                std::optional<TraceWriter>& trace, const Scenario& scenario,
+                const RunOptions& options) {
   platform::World& world = session.world();
   platform::Host& host = session.host();
-  Recorder recorder(world, scenario.homestead, timeline);
-  std::optional<TraceWriter> trace;
-  if (options.trace) {
-    trace.emplace(options.trace, world, options.traceFilter);
-    TraceHeader header;
-    header.scenario = scenario.name;
-    header.source = scenario.source;
-    header.seed = options.seed;
-    header.pluginPath = options.pluginPath;
-    trace->Header(std::move(header));
-  }
-  // The recorder sees the calls for what the world does not log (the random
-  // draws that pick a conversation); the trace sees every call. Without a
-  // trace the host tells only the calls the recorder uses.
-  host.SetObserver(
-      [&recorder, &trace](const platform::CallRecord& call) {
-        recorder.OnCall(call);
-        if (trace) trace->Call(call);
-      },
-      trace ? std::span<const platform::OpId>() : std::span(Recorder::kCallsUsed));
-  const std::string about = scenario.about.empty() ? "" : " (" + scenario.about + ")";
-  timeline("scenario " + scenario.name + about + ", seed " + std::to_string(options.seed));
-  recorder.Say("the player starts at " + scenario.start.Describe() + " (" +
-               platform::FixedTriple(start.x, start.y, start.z, ", ") + ")");
-
-  ActionPlayer player(scenario, world, recorder);
-  const int startMinute = world.ClockMinuteOfDay();
   std::size_t errorsSeen = 0;
   const auto wallStart = std::chrono::steady_clock::now();
   while (!player.done() && session.open()) {
@@ -311,26 +310,67 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
       recorder.Say("! host error: " + host.errors()[errorsSeen]);
     }
     if (options.progress && host.frame() % (kFramesPerSecond / 10) == 0) {
-      options.progress("game clock " + FormatClock(world.ClockMinuteOfDay()) + ", " +
-                       SimTimeText(world.nowUs()) + " simulated, frame " +
-                       std::to_string(host.frame()) + ", action " +
-                       std::to_string(std::min(player.actionsDone() + 1, scenario.actions.size())) +
-                       " of " + std::to_string(scenario.actions.size()));
+      options.progress(ProgressText(world, host, player, scenario));
     }
     if (options.realtime) {
       std::this_thread::sleep_until(wallStart + std::chrono::microseconds(world.nowUs()));
     }
   }
-  const std::string closeProblem = session.Close();
+}
 
-  if (player.failed()) {
-    report.failure = player.failure();
-  } else if (host.errorCount() > 0) {
-    report.failure = std::to_string(host.errorCount()) + " host errors, the first: " +
-                     (host.errors().empty() ? std::string("?") : host.errors().front());
-  } else if (!closeProblem.empty()) {
-    report.failure = "unloading the plug-in: " + closeProblem;
+// The first problem of the run, in words; empty when it passed.
+std::string FailureOf(const ActionPlayer& player, const platform::Host& host,
+                      const std::string& closeProblem) {
+  if (player.failed()) return player.failure();
+  if (host.errorCount() > 0) {
+    return std::to_string(host.errorCount()) + " host errors, the first: " +
+           (host.errors().empty() ? std::string("?") : host.errors().front());
   }
+  if (!closeProblem.empty()) return "unloading the plug-in: " + closeProblem;
+  return "";
+}
+
+}  // namespace
+
+RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
+                      const TimelineSink& timeline) {
+  RunReport report;
+  const Vec3 start = scenario.start.Resolve();
+  platform::Session::OpenResult opened =
+      platform::Session::Open(options.pluginPath, ConfigFor(scenario, options.seed, start));
+  if (!opened.session) {
+    report.loadFailed = true;
+    report.failure = opened.error;
+    return report;
+  }
+  platform::Session& session = *opened.session;
+  platform::World& world = session.world();
+  platform::Host& host = session.host();
+  Recorder recorder(world, scenario.homestead, timeline);
+  std::optional<TraceWriter> trace;
+  if (options.trace) {
+    trace.emplace(options.trace, world, options.traceFilter);
+    WriteTraceHeader(*trace, scenario, options);
+  }
+  // The recorder sees the calls for what the world does not log (the random
+  // draws that pick a conversation); the trace sees every call. Without a
+  // trace the host tells only the calls the recorder uses.
+  host.SetObserver(
+      [&recorder, &trace](const platform::CallRecord& call) {
+        recorder.OnCall(call);
+        if (trace) trace->Call(call);
+      },
+      trace ? std::span<const platform::OpId>() : std::span(Recorder::kCallsUsed));
+  const std::string about = scenario.about.empty() ? "" : " (" + scenario.about + ")";
+  timeline("scenario " + scenario.name + about + ", seed " + std::to_string(options.seed));
+  recorder.Say("the player starts at " + scenario.start.Describe() + " (" +
+               platform::FixedTriple(start.x, start.y, start.z, ", ") + ")");
+
+  ActionPlayer player(scenario, world, recorder);
+  const int startMinute = world.ClockMinuteOfDay();
+  PlayFrames(session, player, recorder, trace, scenario, options);
+  const std::string closeProblem = session.Close();
+  report.failure = FailureOf(player, host, closeProblem);
   report.passed = report.failure.empty();
   report.milestones = recorder.milestones();
 
@@ -343,7 +383,7 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
       (scenario.about.empty() ? "" : scenario.about + " | ") + "seed " +
           std::to_string(options.seed) + " | game clock " + clockSpan + " | " + simulated);
 
-  std::string summary =
+  report.summary =
       "summary: " + scenario.name + ", seed " + std::to_string(options.seed) + ": " +
       (report.passed ? "passed" : "FAILED at " + report.failure) + "; " +
       std::to_string(player.actionsDone()) + " of " + std::to_string(scenario.actions.size()) +
@@ -351,8 +391,7 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
       std::to_string(recorder.occupantCount()) + " occupants, " +
       std::to_string(recorder.shotCount()) + " shot, " + std::to_string(recorder.gotAwayCount()) +
       " got away; game clock " + clockSpan + ", " + simulated;
-  report.summary = summary;
-  timeline(summary);
+  timeline(report.summary);
   return report;
 }
 
