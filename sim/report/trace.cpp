@@ -238,40 +238,8 @@ void TraceLineFormatter::Call(JsonText& out, const platform::CallRecord& call,
   repeat.rest.assign(out.view().substr(start));
 }
 
-void TraceLineFormatter::Rest(JsonText& out, const platform::CallRecord& call,
-                              const TraceNames& names) {
-  const OperationText* text =
-      call.op != nullptr ? &operations_[static_cast<std::size_t>(call.op->id)] : nullptr;
-  // The prepared head stands for the hash the operation is known by.
-  const bool prepared = text != nullptr && call.hash == call.op->hash;
-  constexpr std::string_view kArgsOpen = ",\"args\":[";
-  if (!prepared) {
-    out.Append(",\"op\":");
-    if (call.op != nullptr) {
-      out.AppendString(call.op->name);
-    } else {
-      out.Append("null");
-    }
-    out.Append(",\"hash\":");
-    out.AppendHash(call.hash);
-  }
-  if (call.refused || call.op == nullptr) {
-    if (prepared)
-      out.Append(std::string_view(text->head).substr(0, text->head.size() - kArgsOpen.size()));
-    out.Append(",\"refused\":true,\"pushed\":");
-    out.AppendUint(call.raw.size());
-    out.Append("}\n");
-    return;
-  }
-  out.Append(prepared ? std::string_view(text->head) : kArgsOpen);
-
-  // Where each argument's text lies in `out`, for "named" to copy.
-  struct Span {
-    std::size_t start;
-    std::size_t end;
-  };
-  std::array<Span, platform::kMaxOperationArgs> spans;
-  const std::span<const platform::DecodedArg> args = call.args();
+void TraceLineFormatter::Args(JsonText& out, std::span<const platform::DecodedArg> args,
+                              ArgSpans& spans) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (i > 0) out.Append(',');
     const std::size_t start = out.size();
@@ -279,9 +247,13 @@ void TraceLineFormatter::Rest(JsonText& out, const platform::CallRecord& call,
     if (i < spans.size()) spans[i] = {start, out.size()};
   }
   out.Append(']');
-  const std::size_t namedCount = std::min(args.size(), text->named.size());
-  for (std::size_t i = 0; i < namedCount; ++i) {
-    const OperationText::Prefix& prefix = text->named[i];
+}
+
+void TraceLineFormatter::Named(JsonText& out, const OperationText& text,
+                               std::span<const platform::DecodedArg> args, const ArgSpans& spans,
+                               const TraceNames& names) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const OperationText::Prefix& prefix = text.named[i];
     if (prefix.length == 0) continue;
     out.AppendBlock(prefix.text, prefix.length);
     const platform::DecodedArg& arg = args[i];
@@ -314,6 +286,40 @@ void TraceLineFormatter::Rest(JsonText& out, const platform::CallRecord& call,
     }
     out.AppendCopy(start, end);
   }
+}
+
+void TraceLineFormatter::Rest(JsonText& out, const platform::CallRecord& call,
+                              const TraceNames& names) {
+  const OperationText* text =
+      call.op != nullptr ? &operations_[static_cast<std::size_t>(call.op->id)] : nullptr;
+  // The prepared head stands for the hash the operation is known by.
+  const bool prepared = text != nullptr && call.hash == call.op->hash;
+  constexpr std::string_view kArgsOpen = ",\"args\":[";
+  if (!prepared) {
+    out.Append(",\"op\":");
+    if (call.op != nullptr) {
+      out.AppendString(call.op->name);
+    } else {
+      out.Append("null");
+    }
+    out.Append(",\"hash\":");
+    out.AppendHash(call.hash);
+  }
+  if (call.refused || call.op == nullptr) {
+    if (prepared)
+      out.Append(std::string_view(text->head).substr(0, text->head.size() - kArgsOpen.size()));
+    out.Append(",\"refused\":true,\"pushed\":");
+    out.AppendUint(call.raw.size());
+    out.Append("}\n");
+    return;
+  }
+  out.Append(prepared ? std::string_view(text->head) : kArgsOpen);
+
+  const std::span<const platform::DecodedArg> args = call.args();
+  ArgSpans spans;
+  Args(out, args, spans);
+  const std::size_t namedCount = std::min(args.size(), text->named.size());
+  Named(out, *text, args.first(namedCount), spans, names);
   if (text->firstNamed < namedCount) out.Append('}');
   out.Append(",\"result\":");
   if (call.result != nullptr) {

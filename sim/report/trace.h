@@ -140,9 +140,24 @@ class TraceLineFormatter {
     std::string rest;
   };
 
+  // Where each argument's text lies in the line, for "named" to copy.
+  struct ArgSpan {
+    std::size_t start;
+    std::size_t end;
+  };
+  using ArgSpans = std::array<ArgSpan, platform::kMaxOperationArgs>;
+
   void Common(JsonText& out, int64_t frame, int64_t timeUs);
   // The line after the frame and time.
   void Rest(JsonText& out, const platform::CallRecord& call, const TraceNames& names);
+  // Rest's steps, inlined into it: the "args" array, noting where each
+  // argument's text lies; then "named", which copies those texts or gives
+  // the names of hashes and strings.
+  [[gnu::always_inline]] inline void Args(JsonText& out, std::span<const platform::DecodedArg> args,
+                                          ArgSpans& spans);
+  [[gnu::always_inline]] inline void Named(JsonText& out, const OperationText& text,
+                                           std::span<const platform::DecodedArg> args,
+                                           const ArgSpans& spans, const TraceNames& names);
   void Arg(JsonText& out, const platform::DecodedArg& arg);
   void Result(JsonText& out, platform::ResultKind kind, const platform::CallResult& result);
 
