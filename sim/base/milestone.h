@@ -3,7 +3,7 @@
 //
 // Each milestone has a fixed lower-case name used in scenario files
 // ("wait for surrender", "expect no outcome") and a one-line meaning that the
-// help text and the timeline show.
+// help text and the timeline show; they are listed once, in milestones.def.
 #ifndef HOMESTEAD_SIM_BASE_MILESTONE_H
 #define HOMESTEAD_SIM_BASE_MILESTONE_H
 
@@ -15,22 +15,15 @@
 namespace sim {
 
 enum class Milestone : uint8_t {
-  kStartup,          // a homestead got its first home blip
-  kSpawned,          // the first occupant of a new set was created
-  kMoneyStack,       // the money stack was placed
-  kApproach,         // the search-the-homestead objective was shown
-  kHomeBlipRemoved,  // the home blip went off the map
-  kConfrontation,    // the armed occupant aims at the player
-  kAttack,           // the occupants were sent to attack
-  kSurrender,        // the last occupant raised his hands
-  kFlight,           // an occupant was told to flee
-  kGotAway,          // a fleeing occupant was removed from the world alive
-  kOutcome,          // the search-for-valuables objective was shown
-  kLootBlipRemoved,  // the money stack's blip went off the map
-  kTeardown,         // the encounter's leftovers were removed as the player left
-  kRestored,         // the home blip came back after the cooldown
+#define HOMESTEAD_MILESTONE(enumerator, name, meaning, stage) enumerator,
+#include "sim/base/milestones.def"
+#undef HOMESTEAD_MILESTONE
 };
-inline constexpr std::size_t kMilestoneCount = 14;
+inline constexpr std::size_t kMilestoneCount = 0
+#define HOMESTEAD_MILESTONE(enumerator, name, meaning, stage) +1
+#include "sim/base/milestones.def"
+#undef HOMESTEAD_MILESTONE
+    ;
 
 // One milestone as the recorder saw it happen.
 struct MilestoneRecord {
@@ -46,6 +39,10 @@ std::string_view MilestoneName(Milestone milestone);
 
 // What the milestone means, in a few words.
 std::string_view MilestoneMeaning(Milestone milestone);
+
+// The stage a running encounter enters with the milestone, e.g. "fight" for
+// attack; empty when the milestone starts no stage.
+std::string_view MilestoneStage(Milestone milestone);
 
 // The milestone called `name`, or nothing.
 std::optional<Milestone> MilestoneFromName(std::string_view name);

@@ -29,15 +29,16 @@ struct CompassPoint {
 
 constexpr double kDiagonal = 0.70710678118654752440;
 
+// A step east and north as a unit vector.
+constexpr CompassPoint Unit(int east, int north) {
+  const double scale = east != 0 && north != 0 ? kDiagonal : 1.0;
+  return {east * scale, north * scale};
+}
+
 constexpr std::array<CompassPoint, kCompassCount> kCompass = {{
-    {0.0, 1.0},                // north
-    {kDiagonal, kDiagonal},    // northeast
-    {1.0, 0.0},                // east
-    {kDiagonal, -kDiagonal},   // southeast
-    {0.0, -1.0},               // south
-    {-kDiagonal, -kDiagonal},  // southwest
-    {-1.0, 0.0},               // west
-    {-kDiagonal, kDiagonal},   // northwest
+#define HOMESTEAD_COMPASS(enumerator, name, east, north) Unit(east, north),
+#include "sim/base/compass.def"
+#undef HOMESTEAD_COMPASS
 }};
 
 }  // namespace

@@ -8,10 +8,12 @@
 #ifndef HOMESTEAD_SIM_BASE_PLACES_H
 #define HOMESTEAD_SIM_BASE_PLACES_H
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace sim {
 
@@ -48,21 +50,19 @@ const HomesteadPlace* FindHomestead(int id);
 // "1 or 7": the ids the map knows, for error messages and help.
 std::string KnownHomesteadIds();
 
-// Compass points; north is +y and east is +x.
+// Compass points (compass.def); north is +y and east is +x.
 enum class Compass : unsigned char {
-  kNorth,
-  kNorthEast,
-  kEast,
-  kSouthEast,
-  kSouth,
-  kSouthWest,
-  kWest,
-  kNorthWest,
+#define HOMESTEAD_COMPASS(enumerator, name, east, north) enumerator,
+#include "sim/base/compass.def"
+#undef HOMESTEAD_COMPASS
 };
-inline constexpr std::size_t kCompassCount = 8;
 // Their names, in the order of Compass.
-inline constexpr std::array<std::string_view, kCompassCount> kCompassNames = {
-    "north", "northeast", "east", "southeast", "south", "southwest", "west", "northwest"};
+inline constexpr std::array kCompassNames = {
+#define HOMESTEAD_COMPASS(enumerator, name, east, north) std::string_view(name),
+#include "sim/base/compass.def"
+#undef HOMESTEAD_COMPASS
+};
+inline constexpr std::size_t kCompassCount = kCompassNames.size();
 
 // Parses "north", "northeast", ... ; false when `word` names no compass point.
 bool CompassFromName(const std::string& word, Compass* out);

@@ -20,29 +20,6 @@ using platform::WorldEvent;
 // How often the moving things are sampled for the map.
 constexpr int64_t kSampleEveryUs = 250'000;
 
-// The stage a running encounter enters with the milestone, or "" when the
-// milestone does not start one.
-std::string_view StageOf(Milestone milestone) {
-  switch (milestone) {
-    case Milestone::kSpawned:
-      return "occupied";
-    case Milestone::kApproach:
-      return "approach";
-    case Milestone::kConfrontation:
-      return "confrontation";
-    case Milestone::kAttack:
-      return "fight";
-    case Milestone::kSurrender:
-      return "surrender";
-    case Milestone::kFlight:
-      return "flight";
-    case Milestone::kOutcome:
-      return "outcome";
-    default:
-      return "";
-  }
-}
-
 }  // namespace
 
 std::string StripMarkup(const std::string& text) {
@@ -250,7 +227,7 @@ void Recorder::Reach(Milestone milestone, int homestead, const WorldEvent& event
   milestones_.push_back({milestone, homestead, event.frame, event.timeUs, event.clockMinute});
   std::string note(MilestoneName(milestone));
   if (HomesteadTrack* track = TrackOf(homestead)) {
-    const std::string_view stage = StageOf(milestone);
+    const std::string_view stage = MilestoneStage(milestone);
     if (!stage.empty() && stage != track->stage && track->state != HomesteadState::kCoolingDown) {
       track->stage = stage;
       note += ", " + std::string(stage) + " stage";
