@@ -1,4 +1,4 @@
-// The built-in scenarios. Their texts live in sim/scenarios/*.scn, in the
+// The built-in scenarios. Their texts live in sim/scenario/scenarios/*.scn, in the
 // same language as user files, and are compiled into the program; the first
 // one is the default.
 #ifndef HOMESTEAD_SIM_SCENARIO_BUILTIN_H
@@ -8,14 +8,15 @@
 #include <span>
 #include <string_view>
 
+// kBuiltinScenarioCount, generated from the build's list of the scenarios.
+#include "sim/scenario/builtin_count.h"
+
 namespace sim {
 
 struct BuiltinScenario {
   std::string_view name;  // the file's stem, e.g. "robbery"
   std::string_view text;  // the file's contents
 };
-
-inline constexpr std::size_t kBuiltinScenarioCount = 7;
 
 // Every built-in scenario, the default first.
 std::span<const BuiltinScenario> BuiltinScenarios();

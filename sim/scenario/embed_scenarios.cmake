@@ -28,7 +28,7 @@ namespace {
 
 constexpr std::array<BuiltinScenario, ${count}> kBuiltins = {{
 ${body}}};
-static_assert(kBuiltins.size() == kBuiltinScenarioCount, \"update kBuiltinScenarioCount\");
+static_assert(kBuiltins.size() == kBuiltinScenarioCount, \"the scenarios embedded are the ones listed\");
 
 }  // namespace
 
