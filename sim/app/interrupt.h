@@ -1,7 +1,7 @@
 // Temporary files that an interruption removes.
 //
 // An output file is written to a temporary file and renamed into place at
-// the end (sim/output_file.h); a run stopped on the way by Ctrl-C, a kill or
+// the end (sim/app/output_file.h); a run stopped on the way by Ctrl-C, a kill or
 // a closed terminal would leave that file behind, as large as the trace had
 // grown. Each temporary file is registered here while it exists, and on
 // SIGINT, SIGTERM or SIGHUP a handler removes the registered files, says on

@@ -8,7 +8,7 @@
 // was. A symbolic link is followed: its final target is replaced, and the
 // link stays a link. A file replaced keeps its permissions. While it exists,
 // the temporary file is registered for removal on an interruption
-// (sim/interrupt.h).
+// (sim/app/interrupt.h).
 //
 // Anything else is written in place, as a shell redirection would: "-", and
 // a path to the file or pipe that is the program's own standard output or
@@ -73,7 +73,7 @@ class OutputFile {
   bool finished_ = false;
   bool failed_ = false;
   int writeErrno_ = 0;
-  int tempSlot_ = -1;  // kReplace: the temporary file's place in sim/interrupt.h's registry
+  int tempSlot_ = -1;  // kReplace: the temporary file's place in sim/app/interrupt.h's registry
 };
 
 // True when `a` and `b` would replace one regular file, however they are
