@@ -8,19 +8,16 @@
 
 namespace sim::map_render {
 
-// "80 m": one of the plug-in's distances as the rings' labels show it.
 std::string Metres(float metres) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%g m", static_cast<double>(metres));
   return buffer;
 }
 
-// "x y z" to two decimals: a POSITION a scenario file accepts.
 std::string ScenarioPosition(const Vec3& p) {
   return platform::FixedTriple(p.x, p.y, p.z, " ");
 }
 
-// A house shape: the home blip.
 void House(Svg& svg, double x, double y, double r) {
   svg.Raw("<path d=\"M" + Num(x) + "," + Num(y - r) + " L" + Num(x + r) + "," + Num(y) + " L" +
           Num(x + r * 0.7) + "," + Num(y) + " L" + Num(x + r * 0.7) + "," + Num(y + r) + " L" +
@@ -29,7 +26,6 @@ void House(Svg& svg, double x, double y, double r) {
           "\" stroke=\"white\" stroke-width=\"1\"/>\n");
 }
 
-// A money bag: the money-stack blip.
 void MoneyBadge(Svg& svg, double x, double y) {
   svg.Circle(x, y, 7,
              std::string("fill=\"") + kLoot + "\" stroke=\"" + kInk + "\" stroke-width=\"1\"");
@@ -59,8 +55,6 @@ void DrawPathRuns(Svg& svg, const std::vector<PathRun>& runs, double opacity) {
   }
 }
 
-// Arrows every `spacing` pixels along the drawn path; each arrow's box joins
-// the labeller's obstacles.
 void DrawArrows(Svg& svg, const std::vector<PathRun>& runs, double spacing, Labeller& labels) {
   double untilNext = spacing / 2;
   for (const PathRun& run : runs) {
@@ -81,8 +75,6 @@ void DrawArrows(Svg& svg, const std::vector<PathRun>& runs, double spacing, Labe
   }
 }
 
-// Ticks across the path at whole multiples of the interval of simulated time,
-// where the player was moving, labelled with the time.
 void DrawTimeMarks(Svg& svg, const Panel& panel, const MapData& map, Labeller& labels) {
   const std::vector<Vec3>& path = map.playerPath;
   if (map.playerPathUs.size() != path.size() || path.size() < 2) return;
@@ -118,7 +110,6 @@ void Ring(Svg& svg, const Panel& panel, const Vec3& centre, double radiusM) {
                  "\" stroke-width=\"1.2\" stroke-dasharray=\"6,4\"");
 }
 
-// The ring's label, somewhere on its circumference.
 void RingLabel(Svg& svg, Labeller& labels, const Panel& panel, const Vec3& centre, double radiusM,
                std::string_view text) {
   const double x = panel.X(centre);
@@ -150,8 +141,6 @@ Box PanelBox(const Panel& panel) {
   return {panel.left + 2, panel.top + 2, panel.left + panel.size - 2, panel.top + panel.size - 2};
 }
 
-// The scale bar in the bottom-left corner and the north arrow in the top-right
-// one; both are kept free of labels.
 void ScaleAndNorth(Svg& svg, const Panel& panel, double metres, Labeller& labels) {
   const double x = panel.left + 14;
   const double y = panel.top + panel.size - 16;

@@ -14,8 +14,6 @@ constexpr double kRetraceMetres = 4;
 
 }  // namespace
 
-// The unit vector of a heading (degrees counter-clockwise from north) on the
-// page, without libm so that every system draws the same bytes.
 Point HeadingOnPage(double degrees) {
   const platform::SinCos sc = platform::SinCosDegrees(degrees);
   // Counter-clockwise from north: 90 degrees faces west; page y grows down.
@@ -30,8 +28,6 @@ Point Unit(Point a, Point b) {
   return {dx / length, dy / length};
 }
 
-// For each stretch i (from point i to i + 1) of `path`, whether it goes back
-// over an earlier stretch ridden the other way.
 std::vector<bool> RiddenBack(const std::vector<Vec3>& path) {
   std::vector<bool> back(path.size() > 0 ? path.size() - 1 : 0, false);
   for (std::size_t i = 0; i + 1 < path.size(); ++i) {
@@ -93,7 +89,6 @@ std::vector<Point> OnPage(const Panel& panel, const std::vector<Vec3>& points) {
   return page;
 }
 
-// The interval of time marks for a run that lasted `totalUs`.
 int64_t TimeMarkInterval(int64_t totalUs) {
   for (int64_t seconds : {5, 10, 15, 30, 60, 120, 300, 600, 1800}) {
     if (totalUs / (seconds * 1'000'000) <= 16) return seconds * 1'000'000;
