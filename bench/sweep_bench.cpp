@@ -15,9 +15,9 @@
 #include <variant>
 #include <vector>
 
-#include "sim/builtin.h"
-#include "sim/runner.h"
-#include "sim/scenario.h"
+#include "sim/run/runner.h"
+#include "sim/scenario/builtin.h"
+#include "sim/scenario/scenario.h"
 
 extern char** environ;
 

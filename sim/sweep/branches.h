@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "encounter/speech.h"
+#include "encounter/conversations.h"
 #include "platform/host.h"
 #include "platform/world.h"
 

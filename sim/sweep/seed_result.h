@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/milestone.h"
+#include "sim/base/milestone.h"
 #include "sim/sweep/branches.h"
 
 namespace sim::sweep {

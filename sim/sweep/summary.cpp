@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "sim/json.h"
+#include "sim/report/json.h"
 
 namespace sim::sweep {
 namespace {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/milestone.h"
+#include "sim/base/milestone.h"
 #include "sim/sweep/seed_range.h"
 #include "sim/sweep/seed_result.h"
 
