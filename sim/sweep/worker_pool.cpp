@@ -264,7 +264,8 @@ class Process {
   void CloseInput() {
     if (input_ >= 0) ::close(std::exchange(input_, -1));
   }
-  void Kill() { ::kill(pid_, SIGKILL); }
+  // SIGTERM, which a worker answers by removing its temporary files.
+  void Kill() { ::kill(pid_, SIGTERM); }
 
   std::pair<std::string, int> Wait() {
     int status = 0;

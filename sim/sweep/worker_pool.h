@@ -50,9 +50,10 @@ struct PoolHooks {
 // Plays `seeds` over `jobs` workers and returns when each has been answered
 // or the sweep was stopped: by a hook, or by `stop` becoming true. On a stop
 // the workers get no more seeds and their input closes, so that each ends
-// after the seed it is playing, whose reply is dropped; one that has not
-// ended a few seconds later is killed. Returns an empty string, or why a
-// worker could not be started.
+// after the seed it is playing, whose reply is dropped; one still playing a
+// few seconds later is ended (on Linux by SIGTERM, on which a worker removes
+// its temporary files; on Windows by TerminateProcess). Returns an empty
+// string, or why a worker could not be started.
 std::string RunWorkers(const WorkerCommand& command, SeedRange seeds, int jobs,
                        const PoolHooks& hooks, const std::atomic<bool>& stop);
 
