@@ -342,11 +342,8 @@ class Pool {
         }
         killed = true;
       }
-      if (hooks_.onTick) {
-        lock.unlock();
-        hooks_.onTick();
-        lock.lock();
-      }
+      // Under the lock, so that it sees no reply half-counted.
+      if (hooks_.onTick) hooks_.onTick();
     }
     lock.unlock();
     for (std::thread& thread : threads) thread.join();

@@ -43,7 +43,8 @@ struct WorkerReply {
 struct PoolHooks {
   // Called for every seed played, one call at a time; false stops the sweep.
   std::function<bool(const WorkerReply& reply)> onReply;
-  // Called about ten times a second on the thread that called Run.
+  // Called about ten times a second on the thread that called RunWorkers,
+  // never at the same time as onReply.
   std::function<void()> onTick;
 };
 
