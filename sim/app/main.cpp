@@ -24,6 +24,7 @@
 #include "sim/run/runner.h"
 #include "sim/scenario/builtin.h"
 #include "sim/scenario/scenario.h"
+#include "sim/sweep/stop_request.h"
 
 namespace {
 
@@ -305,6 +306,8 @@ int main(int argc, char** argv) {
     return sim::sweep::ServeSeeds(*scenario, run, options.keepFailures);
   }
   if (options.seeds) {
+    // Before the report's temporary file exists.
+    sim::sweep::CatchStopSignals();
     auto plan = sim::sweep::PlanSweep(options, *scenario, pluginPath);
     if (const auto* problem = std::get_if<std::string>(&plan)) return Error(*problem, kExitUsage);
     return sim::sweep::PlaySweep(std::get<sim::sweep::SweepPlan>(plan).request);

@@ -191,7 +191,6 @@ int ServeSeeds(const Scenario& scenario, const RunOptions& base, const std::stri
 }
 
 int PlaySweep(const SweepRequest& request) {
-  CatchStopSignals();
   Summary summary(request.setup);
   std::optional<std::string> fatal;
   const bool terminal = IsTerminal(stderr);

@@ -50,7 +50,9 @@ std::variant<SweepPlan, std::string> PlanSweep(const Options& options, const Sce
 // terminal's standard error and the wall-clock figures on standard error.
 // Returns the exit status: 0 every seed passed, 1 one failed, 2 the plug-in
 // cannot be loaded or no worker starts, 128 + the signal's number when
-// interrupted (the summary then counts the seeds played so far).
+// interrupted (the summary then counts the seeds played so far): call
+// CatchStopSignals (sim/sweep/stop_request.h) before any temporary file
+// exists.
 int PlaySweep(const SweepRequest& request);
 
 // The worker: answers each seed on standard input with its result line on
