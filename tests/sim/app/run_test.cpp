@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "registry/catalogue_data.h"
+#include "sim/base/places.h"
 #include "sim/run/runner.h"
 #include "sim/scenario/builtin.h"
 #include "sim/scenario/scenario.h"
@@ -149,7 +150,11 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
     std::string text;
     std::string failure;
     int64_t budgetMs = kDefaultBudgetMs;
+    // When above 0: the run ends level with homestead 7's money stack, this
+    // far from the homestead's centre.
+    double levelWithLootAt = 0;
   };
+  constexpr const char* kLoot7 = "ride to loot of homestead 7 at 50m/s\n";
   const Case cases[] = {
       // The budget ends a wait, and a ride at a crawl, in the action under way.
       {"wait 1s\nwait 10s\n",
@@ -176,6 +181,12 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
        "line 3 (take money): the money stack is 61.3 m away; the player must be within 2.0 m"},
       {"take money of homestead 7\n",
        "line 1 (take money of homestead 7): homestead 7 has no money stack in the world"},
+      // A rider stays on the ground: rides towards and away keep his height.
+      {std::string(kLoot7) + "ride away from homestead 7 to 90m at 50m/s\n", "", kDefaultBudgetMs,
+       90},
+      {std::string(kLoot7) +
+           "ride away from homestead 7 to 90m at 50m/s\nride towards homestead 7 to 40m at 50m/s\n",
+       "", kDefaultBudgetMs, 40},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -194,6 +205,14 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
     EXPECT_NE(timeline.back().find(c.failure.empty() ? ": passed;" : "FAILED at " + c.failure),
               std::string::npos)
         << timeline.back();
+    if (c.levelWithLootAt > 0) {
+      const HomesteadPlace* place = FindHomestead(7);
+      ASSERT_NE(place, nullptr);
+      ASSERT_FALSE(report.map.playerPath.empty());
+      const Vec3 end = report.map.playerPath.back();
+      EXPECT_NEAR(end.z, place->loot.z, 1e-3);
+      EXPECT_NEAR(Distance(end, place->centre), c.levelWithLootAt, 0.01);
+    }
   }
 }
 
