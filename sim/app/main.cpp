@@ -77,12 +77,12 @@ int Error(const std::string& message, int status) {
 std::string FindDefaultPlugin(std::vector<std::string>* looked) {
   const std::string self = sim::ExecutablePath();
   if (self.empty()) return "";
-  const std::filesystem::path dir = std::filesystem::path(self).parent_path();
+  const std::filesystem::path dir = sim::PathFromUtf8(self).parent_path();
   std::error_code ec;
   for (const std::filesystem::path& candidate :
        {dir / sim::kPluginFileName, dir.parent_path() / sim::kPluginFileName}) {
-    looked->push_back(candidate.string());
-    if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
+    looked->push_back(sim::Utf8(candidate));
+    if (std::filesystem::is_regular_file(candidate, ec)) return sim::Utf8(candidate);
   }
   return "";
 }
@@ -112,7 +112,7 @@ std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
       Error(error, kExitUsage);
       return std::nullopt;
     }
-    const std::string stem = std::filesystem::path(options.file).stem().string();
+    const std::string stem = sim::Utf8(sim::PathFromUtf8(options.file).stem());
     parsed = sim::ParseScenario(*text, options.file, stem);
   } else {
     const sim::BuiltinScenario* builtin = sim::FindBuiltinScenario(options.scenario);
