@@ -1,8 +1,11 @@
 // homestead-sim: plays a robbery scenario with the real plug-in in a
 // simulated world and tells what happened. See --help.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -31,6 +34,25 @@ namespace {
 constexpr int kExitPassed = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitInternal = 4;
+
+// What the program writes to standard output and standard error beyond its
+// messages, and the errno of the first write to each that failed (0: none).
+// A run that loses any of it fails, as one whose output file cannot be
+// written does.
+struct StandardStreams {
+  const char* outHolds = "the timeline";  // null: an output file, which reports its own
+  const char* errHolds = nullptr;         // null: messages only
+  int outError = 0;
+  int errError = 0;
+};
+
+// Writes `text` to `stream`, keeping the first failure's errno in `*error`.
+void Put(std::FILE* stream, std::string_view text, int* error) {
+  if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() && *error == 0) {
+    *error = errno != 0 ? errno : EIO;
+  }
+}
 
 // Colour on a terminal unless NO_COLOR is set, to any value.
 bool WantsColour(std::FILE* stream) {
@@ -57,17 +79,18 @@ int Error(const std::string& message, int status) {
 std::string FindDefaultPlugin(std::vector<std::string>* looked) {
   const std::string self = sim::ExecutablePath();
   if (self.empty()) return "";
-  const std::filesystem::path dir = std::filesystem::path(self).parent_path();
+  const std::filesystem::path dir = sim::PathFromUtf8(self).parent_path();
   std::error_code ec;
   for (const std::filesystem::path& candidate :
        {dir / sim::kPluginFileName, dir.parent_path() / sim::kPluginFileName}) {
-    looked->push_back(candidate.string());
-    if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
+    looked->push_back(sim::Utf8(candidate));
+    if (std::filesystem::is_regular_file(candidate, ec)) return sim::Utf8(candidate);
   }
   return "";
 }
 
-int ListScenarios() {
+int ListScenarios(StandardStreams& streams) {
+  streams.outHolds = "the list of scenarios";
   for (const sim::BuiltinScenario& builtin : sim::BuiltinScenarios()) {
     const sim::ParseResult parsed = sim::ParseScenario(builtin.text, builtin.name, builtin.name);
     const auto* scenario = std::get_if<sim::Scenario>(&parsed);
@@ -75,7 +98,7 @@ int ListScenarios() {
     line.resize(14, ' ');
     line += scenario != nullptr ? scenario->about : "(does not parse)";
     if (builtin.name == sim::kDefaultScenario) line += " (default)";
-    std::printf("%s\n", line.c_str());
+    Put(stdout, line + "\n", &streams.outError);
   }
   return kExitPassed;
 }
@@ -91,7 +114,7 @@ std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
       Error(error, kExitUsage);
       return std::nullopt;
     }
-    const std::string stem = std::filesystem::path(options.file).stem().string();
+    const std::string stem = sim::Utf8(sim::PathFromUtf8(options.file).stem());
     parsed = sim::ParseScenario(*text, options.file, stem);
   } else {
     const sim::BuiltinScenario* builtin = sim::FindBuiltinScenario(options.scenario);
@@ -180,8 +203,10 @@ class TimelinePrinter {
  public:
   using Clock = std::chrono::steady_clock;
 
-  TimelinePrinter(std::FILE* out, bool realtime)
+  // Lines go to `out`; `*error` keeps the errno of the first that failed.
+  TimelinePrinter(std::FILE* out, int* error, bool realtime)
       : out_(out),
+        error_(error),
         colour_(WantsColour(out)),
         realtime_(realtime),
         nextProgress_(Clock::now() +
@@ -203,15 +228,17 @@ class TimelinePrinter {
 
   void Print(const std::string& line) {
     EraseProgress();
-    std::fputs(colour_ ? Paint(line, "FAILED").c_str() : line.c_str(), out_);
-    std::fputc('\n', out_);
-    if (realtime_) std::fflush(out_);
+    Put(out_, (colour_ ? Paint(line, "FAILED") : line) + "\n", error_);
+    if (realtime_) Flush();
   }
 
-  void Flush() { std::fflush(out_); }
+  void Flush() {
+    if (std::fflush(out_) != 0 && *error_ == 0) *error_ = errno;
+  }
 
  private:
   std::FILE* out_;
+  int* error_;
   bool colour_;
   bool realtime_;
   bool progressShown_ = false;
@@ -220,12 +247,18 @@ class TimelinePrinter {
 };
 
 sim::RunReport Play(const sim::Scenario& scenario, const sim::Options& options,
-                    const std::string& pluginPath, const Outputs& outputs) {
+                    const std::string& pluginPath, const Outputs& outputs,
+                    StandardStreams& streams) {
   // With the trace or the map on standard output, the timeline moves to
   // standard error so that the two do not mix.
   const bool toStdout = (outputs.trace && outputs.trace->toStandardOutput()) ||
                         (outputs.map && outputs.map->toStandardOutput());
-  TimelinePrinter printer(toStdout ? stderr : stdout, options.realtime);
+  if (toStdout) {
+    streams.outHolds = nullptr;
+    streams.errHolds = "the timeline";
+  }
+  TimelinePrinter printer(toStdout ? stderr : stdout,
+                          toStdout ? &streams.errError : &streams.outError, options.realtime);
 
   sim::RunOptions run;
   run.pluginPath = pluginPath;
@@ -265,10 +298,7 @@ int WriteOutputs(Outputs& outputs, const sim::RunReport& report) {
   return kExitPassed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  platform::UseBinaryStandardStreams();
+int Main(int argc, char** argv, StandardStreams& streams) {
   const auto parsed = sim::ParseCommandLine(
       std::span<const char* const>(argv + 1, static_cast<std::size_t>(argc - 1)));
   if (const auto* usage = std::get_if<sim::UsageError>(&parsed)) {
@@ -277,13 +307,15 @@ int main(int argc, char** argv) {
   const sim::Options& options = std::get<sim::Options>(parsed);
   switch (options.command) {
     case sim::Options::Command::kHelp:
-      std::fputs(sim::HelpText().c_str(), stdout);
+      streams.outHolds = "the help text";
+      Put(stdout, sim::HelpText(), &streams.outError);
       return kExitPassed;
     case sim::Options::Command::kVersion:
-      std::printf("%s\n", sim::VersionText().c_str());
+      streams.outHolds = "the version";
+      Put(stdout, sim::VersionText() + "\n", &streams.outError);
       return kExitPassed;
     case sim::Options::Command::kList:
-      return ListScenarios();
+      return ListScenarios(streams);
     case sim::Options::Command::kRun:
       break;
   }
@@ -321,9 +353,56 @@ int main(int argc, char** argv) {
     return Error(problem, kExitUsage);
   }
 
-  const sim::RunReport report = Play(*scenario, options, pluginPath, outputs);
+  const sim::RunReport report = Play(*scenario, options, pluginPath, outputs, streams);
   if (report.loadFailed) return Error("cannot load the plug-in: " + report.failure, kExitUsage);
   if (const int status = WriteOutputs(outputs, report); status != kExitPassed) return status;
   if (!report.passed) return Error("the run failed at " + report.failure, kExitFailed);
   return kExitPassed;
+}
+
+// Flushes standard output and closes it, then flushes standard error, and
+// reports what was lost; `status`, or kExitFailed when it was 0 and
+// something was lost. Standard error stays open for what the sanitizers
+// report at exit.
+int CheckStandardStreams(StandardStreams& streams, int status) {
+  if (std::fflush(stdout) != 0 && streams.outError == 0) streams.outError = errno;
+  if (std::ferror(stdout) != 0 && streams.outError == 0) streams.outError = EIO;
+  if (std::fclose(stdout) != 0 && streams.outError == 0) streams.outError = errno;
+  if (std::fflush(stderr) != 0 && streams.errError == 0) streams.errError = errno;
+  if (std::ferror(stderr) != 0 && streams.errError == 0) streams.errError = EIO;
+  struct Lost {
+    const char* holds;
+    const char* stream;
+    int error;
+  };
+  for (const Lost& lost : {Lost{streams.outHolds, "standard output", streams.outError},
+                           Lost{streams.errHolds, "standard error", streams.errError}}) {
+    if (lost.error == 0) continue;
+    // An output file on the stream has said why already, and failed the run.
+    if (lost.holds != nullptr || status == kExitPassed) {
+      Error("cannot write " + std::string(lost.holds != nullptr ? lost.holds : lost.stream) + ": " +
+                std::strerror(lost.error),
+            kExitFailed);
+    }
+    if (status == kExitPassed) status = kExitFailed;
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::UseBinaryStandardStreams();
+  StandardStreams streams;
+  int status = kExitInternal;
+  // An exception that escapes is reported in one line, after the unwinding
+  // has removed the temporary files of the outputs.
+  try {
+    status = Main(argc, argv, streams);
+  } catch (const std::exception& exception) {
+    Error(std::string("internal error: ") + exception.what(), kExitInternal);
+  } catch (...) {
+    Error("internal error: an unknown exception", kExitInternal);
+  }
+  return CheckStandardStreams(streams, status);
 }
