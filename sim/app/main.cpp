@@ -21,13 +21,13 @@
 #include "sim/app/cli.h"
 #include "sim/app/interrupt.h"
 #include "sim/app/output_file.h"
+#include "sim/app/stop_request.h"
 #include "sim/app/sweep.h"
 #include "sim/app/system.h"
 #include "sim/report/map/svg_map.h"
 #include "sim/run/runner.h"
 #include "sim/scenario/builtin.h"
 #include "sim/scenario/scenario.h"
-#include "sim/sweep/stop_request.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <chrono>
 #include <cinttypes>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -14,12 +13,12 @@
 #include <vector>
 
 #include "platform/watchdog.h"
+#include "sim/app/stop_request.h"
 #include "sim/app/system.h"
 #include "sim/report/map/svg_map.h"
 #include "sim/scenario/duration.h"
 #include "sim/sweep/branches.h"
 #include "sim/sweep/seed_result.h"
-#include "sim/sweep/stop_request.h"
 
 namespace sim::sweep {
 namespace {
@@ -49,12 +48,12 @@ std::string Ended(const WorkerReply& reply) {
 
 // Plays the seed again with its timeline, trace and map going to `dir`.
 void KeepEvidence(const Scenario& scenario, RunOptions options, const std::string& dir) {
-  const std::filesystem::path base =
-      std::filesystem::path(dir) / ("seed-" + std::to_string(options.seed));
+  const std::string base =
+      Utf8(PathFromUtf8(dir) / PathFromUtf8("seed-" + std::to_string(options.seed)));
   std::string error;
-  std::unique_ptr<OutputFile> timeline = OutputFile::Open(base.string() + ".txt", &error);
-  std::unique_ptr<OutputFile> trace = OutputFile::Open(base.string() + ".jsonl", &error);
-  std::unique_ptr<OutputFile> map = OutputFile::Open(base.string() + ".svg", &error);
+  std::unique_ptr<OutputFile> timeline = OutputFile::Open(base + ".txt", &error);
+  std::unique_ptr<OutputFile> trace = OutputFile::Open(base + ".jsonl", &error);
+  std::unique_ptr<OutputFile> map = OutputFile::Open(base + ".svg", &error);
   if (!timeline || !trace || !map) {
     std::fprintf(stderr, "homestead-sim: %s\n", error.c_str());
     return;
@@ -68,17 +67,6 @@ void KeepEvidence(const Scenario& scenario, RunOptions options, const std::strin
   map->Write(RenderMap(report.map));
   for (OutputFile* file : {timeline.get(), trace.get(), map.get()}) {
     if (!file->Commit(&error)) std::fprintf(stderr, "homestead-sim: %s\n", error.c_str());
-  }
-}
-
-const char* SignalName(int number) {
-  switch (number) {
-    case SIGINT:
-      return "SIGINT";
-    case SIGTERM:
-      return "SIGTERM";
-    default:
-      return "SIGHUP";
   }
 }
 
@@ -115,8 +103,9 @@ std::variant<SweepPlan, std::string> PlanSweep(const Options& options, const Sce
   }
   if (!options.keepFailures.empty()) {
     std::error_code ec;
-    std::filesystem::create_directories(options.keepFailures, ec);
-    if (!std::filesystem::is_directory(options.keepFailures, ec)) {
+    const std::filesystem::path folder = PathFromUtf8(options.keepFailures);
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec)) {
       return "cannot make the folder '" + options.keepFailures + "' for --keep-failures";
     }
   }
@@ -245,7 +234,7 @@ int PlaySweep(const SweepRequest& request) {
                summary.played(), seconds, request.jobs, request.jobs == 1 ? "job" : "jobs",
                Rate(summary.played(), seconds).c_str());
   if (interrupted) {
-    std::fprintf(stderr, "homestead-sim: interrupted (%s)\n", SignalName(StopSignal()));
+    std::fprintf(stderr, "homestead-sim: interrupted (%s)\n", StopSignalName());
     return 128 + StopSignal();
   }
   if (request.report != nullptr) {

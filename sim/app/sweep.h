@@ -51,7 +51,7 @@ std::variant<SweepPlan, std::string> PlanSweep(const Options& options, const Sce
 // Returns the exit status: 0 every seed passed, 1 one failed, 2 the plug-in
 // cannot be loaded or no worker starts, 128 + the signal's number when
 // interrupted (the summary then counts the seeds played so far): call
-// CatchStopSignals (sim/sweep/stop_request.h) before any temporary file
+// CatchStopSignals (sim/app/stop_request.h) before any temporary file
 // exists.
 int PlaySweep(const SweepRequest& request);
 

@@ -13,8 +13,6 @@
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-
-#include <filesystem>
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -33,6 +31,16 @@ constexpr auto kStopGrace = std::chrono::seconds(3);
 constexpr auto kTick = std::chrono::milliseconds(100);
 
 #if defined(_WIN32)
+
+// UTF-8, as the simulator keeps its paths and arguments, in UTF-16.
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
 
 // One argument as the C runtime's command-line parser reads it back.
 std::wstring QuoteArgument(const std::wstring& arg) {
@@ -66,9 +74,9 @@ std::mutex gStartMutex;
 class Process {
  public:
   static std::unique_ptr<Process> Start(const WorkerCommand& command, std::string* error) {
-    std::wstring line = QuoteArgument(std::filesystem::path(command.program).wstring());
+    std::wstring line = QuoteArgument(Wide(command.program));
     for (const std::string& arg : command.args) {
-      line += L" " + QuoteArgument(std::filesystem::path(arg).wstring());
+      line += L" " + QuoteArgument(Wide(arg));
     }
     const std::lock_guard lock(gStartMutex);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
