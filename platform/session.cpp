@@ -4,15 +4,17 @@
 
 namespace platform {
 
-Session::OpenResult Session::Open(const std::string& pluginPath, HostConfig config) {
+Session::OpenResult Session::Open(const std::string& pluginPath, HostConfig config,
+                                  std::string name) {
   std::string warning;
   const int64_t limitMs = config.watchdogLimitMs >= 0 ? config.watchdogLimitMs
                                                       : Watchdog::LimitFromEnvironment(&warning);
   // The host exists and is active before the library is loaded, so that its
   // scriptRegister lands here, also where the system loader attaches the
   // library inside the load.
-  std::unique_ptr<Session> session(
-      new Session(pluginPath, std::make_unique<Host>(std::move(config)), limitMs));
+  std::unique_ptr<Session> session(new Session(pluginPath,
+                                               name.empty() ? pluginPath : std::move(name),
+                                               std::make_unique<Host>(std::move(config)), limitMs));
   if (!warning.empty()) session->host_->RecordError(warning);
   Host::Activation active(*session->host_);
   std::string error = session->Attach();
@@ -20,11 +22,13 @@ Session::OpenResult Session::Open(const std::string& pluginPath, HostConfig conf
   return {std::move(session), ""};
 }
 
-Session::Session(std::string path, std::unique_ptr<Host> host, int64_t watchdogLimitMs)
+Session::Session(std::string path, std::string name, std::unique_ptr<Host> host,
+                 int64_t watchdogLimitMs)
     : path_(std::move(path)),
+      name_(std::move(name)),
       host_(std::move(host)),
       watchdogLimitMs_(watchdogLimitMs),
-      watchdog_(std::make_unique<Watchdog>(path_, watchdogLimitMs)) {}
+      watchdog_(std::make_unique<Watchdog>(name_, watchdogLimitMs)) {}
 
 Session::~Session() {
   Close();
@@ -32,7 +36,7 @@ Session::~Session() {
 
 std::string Session::Attach() {
   Host& host = *host_;
-  host.scheduler().SetModuleName(path_);
+  host.scheduler().SetModuleName(name_);
   Watchdog& watchdog = *watchdog_;
 
   host.SetLoaderPhase("load");
@@ -40,7 +44,9 @@ std::string Session::Attach() {
   Plugin::LoadResult loaded = Plugin::Load(path_);
   watchdog.Disarm();
   host.SetLoaderPhase("");
-  if (loaded.plugin == nullptr) return std::move(loaded.error);
+  if (loaded.plugin == nullptr) {
+    return loaded.error + (name_ == path_ ? "" : " (a copy of '" + name_ + "')");
+  }
   plugin_ = std::move(loaded.plugin);
 
   host.SetLoaderPhase("attach");
@@ -57,7 +63,7 @@ std::string Session::Attach() {
     host.SetLoaderPhase("unload");
     std::string problem = plugin->Unload();
     host.SetLoaderPhase("");
-    return "plug-in '" + path_ + "' failed to attach: " + attached.problem +
+    return "plug-in '" + name_ + "' failed to attach: " + attached.problem +
            (problem.empty() ? "" : "; " + problem);
   }
   if (!attached.problem.empty()) host.RecordError(attached.problem);
@@ -116,14 +122,16 @@ std::string Session::Close() {
   return problem;
 }
 
-std::string Session::Reload(const std::string& pluginPath) {
+std::string Session::Reload(const std::string& pluginPath, std::string name) {
   std::string problem = Close();
   if (!problem.empty()) return problem;
   Host::Activation active(*host_);
-  if (pluginPath != path_) {
-    path_ = pluginPath;
+  if (name.empty()) name = pluginPath == path_ ? name_ : pluginPath;
+  path_ = pluginPath;
+  if (name != name_) {
+    name_ = std::move(name);
     watchdog_.reset();  // its thread ends before the next one starts
-    watchdog_ = std::make_unique<Watchdog>(path_, watchdogLimitMs_);
+    watchdog_ = std::make_unique<Watchdog>(name_, watchdogLimitMs_);
   }
   problem = Attach();
   if (!problem.empty()) host_->RecordError(problem);

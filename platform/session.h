@@ -47,8 +47,11 @@ class Session {
   };
   using FrameCallback = std::function<void(Session&)>;
 
-  // Makes the host, loads the plug-in and attaches it.
-  static OpenResult Open(const std::string& pluginPath, HostConfig config = {});
+  // Makes the host, loads the plug-in and attaches it. `name` tells the
+  // plug-in in messages (the script hook's and the watchdog's), for a library
+  // loaded from a copy of the one the user named; empty: `pluginPath`.
+  static OpenResult Open(const std::string& pluginPath, HostConfig config = {},
+                         std::string name = {});
 
   // Closes the session if Close was not called.
   ~Session();
@@ -70,7 +73,9 @@ class Session {
   // Closes the plug-in and opens the library at `pluginPath` in its place,
   // in this host and world. Returns an empty string, or what went wrong; a
   // library that cannot be loaded or attached leaves the session closed.
-  std::string Reload(const std::string& pluginPath);
+  // `name` as for Open; empty: the name so far for the same path, else
+  // `pluginPath`.
+  std::string Reload(const std::string& pluginPath, std::string name = {});
   bool open() const { return plugin_ != nullptr; }
 
   Host& host() { return *host_; }
@@ -78,16 +83,17 @@ class Session {
   const std::string& pluginPath() const { return path_; }
 
  private:
-  Session(std::string path, std::unique_ptr<Host> host, int64_t watchdogLimitMs);
+  Session(std::string path, std::string name, std::unique_ptr<Host> host, int64_t watchdogLimitMs);
   void RunOneFrame(const FrameCallback& perFrame);
   // Loads and attaches the library at path_ into the active host; the
   // message of a failure, with the library unloaded again.
   std::string Attach();
 
   std::string path_;
+  std::string name_;  // of path_, in messages
   std::unique_ptr<Host> host_;
   int64_t watchdogLimitMs_;
-  std::unique_ptr<Watchdog> watchdog_;  // names path_
+  std::unique_ptr<Watchdog> watchdog_;  // names name_
   std::unique_ptr<Plugin> plugin_;
 };
 
