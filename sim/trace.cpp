@@ -21,7 +21,7 @@ using platform::ResultKind;
 // empty name is an argument whose meaning lies with the host alone, written
 // only in "args".
 constexpr std::array<std::string_view, platform::kOperationCount> kArgNames = {{
-#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) argNames,
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames, cadence) argNames,
 #include "platform/operations.def"
 #undef HOMESTEAD_OPERATION
 }};
@@ -50,19 +50,6 @@ constexpr std::size_t LongestArgName() {
   return longest;
 }
 
-constexpr std::array<OpId, 11> kPolling = {{
-    OpId::kIsActivitySuppressed,
-    OpId::kGetClockHours,
-    OpId::kPlayerPedId,
-    OpId::kGetEntityCoords,
-    OpId::kDistanceBetweenCoords,
-    OpId::kHasModelLoaded,
-    OpId::kDoesEntityExist,
-    OpId::kIsAnySpeechPlaying,
-    OpId::kIsEntityDead,
-    OpId::kGetBlipFromEntity,
-    OpId::kDoesBlipExist,
-}};
 constexpr std::string_view kPollingWord = "polling";
 
 // The brackets around a value passed by address, in "args"; "named" has the
@@ -351,10 +338,8 @@ std::size_t ArgNameSlots(OpId id) {
 }
 
 bool IsPolling(OpId id) {
-  for (OpId polled : kPolling) {
-    if (polled == id) return true;
-  }
-  return false;
+  return platform::Operations()[static_cast<std::size_t>(id)].cadence ==
+         platform::Cadence::kPolling;
 }
 
 std::variant<TraceFilter, std::string> TraceFilter::Parse(std::string_view list) {
@@ -373,7 +358,9 @@ std::variant<TraceFilter, std::string> TraceFilter::Parse(std::string_view list)
     std::array<bool, platform::kOperationCount>& mark = drop ? dropped : kept;
     keepsAny = keepsAny || !drop;
     if (item == kPollingWord) {
-      for (OpId id : kPolling) mark[static_cast<std::size_t>(id)] = true;
+      for (const platform::Operation& op : platform::Operations()) {
+        if (op.cadence == platform::Cadence::kPolling) mark[static_cast<std::size_t>(op.id)] = true;
+      }
       continue;
     }
     bool found = false;

@@ -13,11 +13,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
+#include "registry/catalogue_data.h"
 #include "sim/builtin.h"
 #include "sim/runner.h"
 #include "sim/scenario.h"
@@ -129,8 +132,19 @@ TEST(BuiltinRunTest, MidnightCooldownCountsHoursAcrossTheDayBoundary) {
   EXPECT_EQ(hourOf(M::kRestored), 4);  // 22 + 6 hours, not before
 }
 
+// `before`, then one "expect startup" more than there are homesteads (each
+// starts up once), and the failure of the last.
+std::pair<std::string, std::string> OneStartupTooMany(const std::string& before) {
+  std::string text = before;
+  for (std::size_t i = 0; i <= std::size(homestead::kCatalogue); ++i) text += "expect startup\n";
+  const std::size_t line = std::size(homestead::kCatalogue) + 2;
+  return {text, "line " + std::to_string(line) + " (expect startup): startup has not happened"};
+}
+
 TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no failure given
   constexpr const char* kNear = "ride towards homestead 1 to 60m at 10m/s\nwait for spawned\n";
+  const auto [afterWait, tooManyAfterWait] = OneStartupTooMany("wait 1s\n");
+  const auto [afterWaitFor, tooManyAfterWaitFor] = OneStartupTooMany("wait for startup\n");
   struct Case {
     std::string text;
     std::string failure;
@@ -148,12 +162,10 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
       {"wait for outcome up to 5s\n",
        "line 1 (wait for outcome up to 5s): outcome did not happen within 0:05.000"},
       {"wait 1s\nexpect no startup\n", "line 2 (expect no startup): startup has happened"},
-      {"wait 1s\nexpect startup\nexpect startup\nexpect startup\n",
-       "line 4 (expect startup): startup has not happened"},
+      {afterWait, tooManyAfterWait},
       // An expect right after a wait for checks the occurrence the wait saw.
       {std::string(kNear) + "expect spawned\nexpect no spawned\n", ""},
-      {"wait for startup\nexpect startup\nexpect startup\nexpect startup\n",
-       "line 4 (expect startup): startup has not happened"},
+      {afterWaitFor, tooManyAfterWaitFor},
       {std::string(kNear) + "shoot occupant 6\n",
        "line 3 (shoot occupant 6): homestead 1 has no occupant 6 (6 created)"},
       {std::string(kNear) + "shoot occupant 2\nshoot occupant 2\n",

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/builtin.h"
+#include "support/catalogue_reads.h"
 
 namespace sim {
 namespace {
@@ -33,9 +34,10 @@ Scenario ParseOk(std::string_view text) {
 
 TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
   struct Case {
-    const char* text;
-    const char* message;
+    std::string text;
+    std::string message;
   };
+  const std::string unknown = std::to_string(homestead::catalogue::UnknownId());
   const Case cases[] = {
       {"# a comment\n\njump over the fence\n",
        "bad.scn:3:1: error: unknown action near 'jump'; expected a setting (name, about, seed, "
@@ -49,8 +51,9 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
       {"wait 2s 3s\n", "bad.scn:1:9: error: unexpected text near '3s'; expected end of line"},
       {"ride towards homestead 1 to 20m at 5kph\n",
        "bad.scn:1:36: error: unknown unit near '5kph'; expected a unit: m/s"},
-      {"ride towards homestead 3 to 20m\n",
-       "bad.scn:1:24: error: unknown homestead near '3'; expected a homestead id: 1 or 7"},
+      {"ride towards homestead " + unknown + " to 20m\n",
+       "bad.scn:1:24: error: unknown homestead near '" + unknown +
+           "'; expected a homestead id: " + homestead::catalogue::IdList()},
       {"ride to homestead 1 at 0m/s\n",
        "bad.scn:1:24: error: speed out of range near '0m/s'; expected a speed from 0.1 to 100 m/s"},
       {"ride towards homestead 1 18m\n",
