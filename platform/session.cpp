@@ -133,9 +133,7 @@ std::string Session::Reload(const std::string& pluginPath, std::string name) {
     watchdog_.reset();  // its thread ends before the next one starts
     watchdog_ = std::make_unique<Watchdog>(name_, watchdogLimitMs_);
   }
-  problem = Attach();
-  if (!problem.empty()) host_->RecordError(problem);
-  return problem;
+  return Attach();
 }
 
 }  // namespace platform

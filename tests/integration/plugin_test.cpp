@@ -186,7 +186,7 @@ TEST(PluginLoadTest, UnloadingWhileAStageWaitsIsClean) {
 // money stack and blips, and marks both homesteads again.
 TEST(PluginLoadTest, AReloadKeepsTheWorldAndStartsAFreshInstance) {
   HostConfig config;
-  const Vec3 centre = kHomes[0].centre;
+  const Vec3 centre = FirstCentre();
   config.world.playerStart = Vec3{centre.x, centre.y - 30.0f, centre.z};
   auto opened = Session::Open(kPlugin, config);
   ASSERT_NE(opened.session, nullptr) << opened.error;
@@ -202,7 +202,8 @@ TEST(PluginLoadTest, AReloadKeepsTheWorldAndStartsAFreshInstance) {
   for (const auto& [handle, entity] : entitiesBefore) {
     EXPECT_NE(session.world().FindEntity(handle), nullptr) << "entity " << handle << " is gone";
   }
-  EXPECT_EQ(session.world().blips().size(), blipsBefore + 2) << "two new home blips";
+  EXPECT_EQ(session.world().blips().size(), blipsBefore + std::size(kCatalogue))
+      << "a home blip again for each homestead";
   EXPECT_TRUE(session.host().errors().empty()) << session.host().errors().front();
 
   const std::string missing = "/nonexistent/libnothing.so";
