@@ -84,6 +84,11 @@ TEST(BuiltinRunTest, EachScenarioPassesWithItsMilestonesInOrder) {
       {"ride-away",
        {M::kSpawned, M::kApproach, M::kTeardown, M::kRestored},
        {M::kConfrontation, M::kAttack, M::kOutcome}},
+      // The new instance starts up again and places a set of its own.
+      {"reload",
+       {M::kSpawned, M::kConfrontation, M::kStartup, M::kSpawned, M::kConfrontation, M::kAttack,
+        M::kOutcome, M::kTeardown},
+       {M::kSurrender, M::kRestored}},
   };
   ASSERT_EQ(std::size(table), BuiltinScenarios().size()) << "a built-in scenario is not covered";
   for (const Expected& expected : table) {
