@@ -150,10 +150,14 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
   constexpr const char* kNear = "ride towards homestead 1 to 60m at 10m/s\nwait for spawned\n";
   const auto [afterWait, tooManyAfterWait] = OneStartupTooMany("wait 1s\n");
   const auto [afterWaitFor, tooManyAfterWaitFor] = OneStartupTooMany("wait for startup\n");
+  constexpr const char* kInYard = "ride towards homestead 1 to 18m at 10m/s\n";
+  const std::string homeBlips = std::to_string(std::size(homestead::kCatalogue)) + " blips (";
+  const std::string firstSet = "left behind 6 occupants (peds 101, 102, 103, 104, 105, 106), ";
   struct Case {
     std::string text;
     std::string failure;
     int64_t budgetMs = kDefaultBudgetMs;
+    std::string says = {};  // in a timeline line, when not empty
   };
   const Case cases[] = {
       // The budget ends a wait, and a ride at a crawl, in the action under way.
@@ -181,6 +185,24 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
        "line 3 (take money): the money stack is 61.3 m away; the player must be within 2.0 m"},
       {"take money of homestead 7\n",
        "line 1 (take money of homestead 7): homestead 7 has no money stack in the world"},
+      // A reload while idle leaves the home blips behind.
+      {"wait 1s\nreload\nwait 1s\nexpect no spawned\n", "", kDefaultBudgetMs,
+       "plug-in reloaded; warning: the unload left behind " + homeBlips},
+      // Inside the approach talk: the new instance's occupants are a new set of six.
+      {"ride towards homestead 1 to 30m at 10m/s\nwait for approach\nreload\nwait 2s\n"
+       "shoot occupant 6\n",
+       "line 5 (shoot occupant 6): homestead 1 has no occupant 6 (6 created)", kDefaultBudgetMs,
+       firstSet + "the money stack (object 107) and "},
+      // Inside the confrontation talk: the new instance confronts the player again.
+      {std::string(kInYard) +
+           "wait for confrontation\nreload\nwait for attack up to 1min\nexpect confrontation\n"
+           "expect confrontation\n",
+       "", kDefaultBudgetMs, firstSet},
+      // In the flight: nobody follows the fleeing occupant any more, so he never gets away.
+      {std::string(kInYard) +
+           "wait for attack up to 1min\nshoot all but one\nwait for flight up to 1min\nreload\n"
+           "wait 20s\nexpect no got-away\n",
+       "", kDefaultBudgetMs, firstSet},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -199,6 +221,12 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
     EXPECT_NE(timeline.back().find(c.failure.empty() ? ": passed;" : "FAILED at " + c.failure),
               std::string::npos)
         << timeline.back();
+    if (!c.says.empty()) {
+      EXPECT_TRUE(std::any_of(
+          timeline.begin(), timeline.end(),
+          [&c](const std::string& line) { return line.find(c.says) != std::string::npos; }))
+          << "no line says: " << c.says;
+    }
   }
 }
 
