@@ -17,6 +17,13 @@ std::size_t HeaderLength(std::span<const std::string> lines) {
   return header == lines.size() ? 0 : header;
 }
 
+// A line without its stamp, "HH:MM  m:ss.mmm  ".
+std::string_view WithoutStamp(std::string_view line) {
+  if (!IsStampedLine(line)) return line;
+  const std::size_t end = line.find("  ", 7);
+  return end == std::string_view::npos ? line : line.substr(end + 2);
+}
+
 // The shortest edit script from `a` to `b`, as one op per kept, removed or
 // added line, in order. Myers' greedy algorithm; the furthest points of each
 // round are kept (2d + 1 of them in round d) to walk the path back.
@@ -34,7 +41,9 @@ std::vector<Op> EditScript(std::span<const std::string> a, std::span<const std::
     for (std::ptrdiff_t k = -d; k <= d; k += 2) {
       std::ptrdiff_t x = (k == -d || (k != d && at(k - 1) < at(k + 1))) ? at(k + 1) : at(k - 1) + 1;
       std::ptrdiff_t y = x - k;
-      while (x < n && y < m && a[static_cast<std::size_t>(x)] == b[static_cast<std::size_t>(y)]) {
+      while (x < n && y < m &&
+             WithoutStamp(a[static_cast<std::size_t>(x)]) ==
+                 WithoutStamp(b[static_cast<std::size_t>(y)])) {
         ++x;
         ++y;
       }
@@ -107,8 +116,7 @@ TimelineDiff DiffTimelines(std::span<const std::string> before,
   TimelineChange* open = nullptr;  // the change that the next edit extends
   for (const Op op : EditScript(a, b)) {
     if (op == Op::kKeep) {
-      ++i;
-      ++j;
+      if (a[i++] != b[j++]) ++diff.movedCount;
       open = nullptr;
       continue;
     }
@@ -131,9 +139,11 @@ std::vector<std::string> FormatTimelineDiff(const TimelineDiff& diff) {
   const std::string of = std::to_string(diff.compared) + " lines";
   if (diff.equal()) return {"no change in " + of};
   std::vector<std::string> lines;
-  lines.push_back(std::to_string(diff.removedCount) +
-                  (diff.removedCount == 1 ? " line" : " lines") + " removed, " +
-                  std::to_string(diff.addedCount) + " added (" + of + " compared)");
+  lines.push_back(
+      std::to_string(diff.removedCount) + (diff.removedCount == 1 ? " line" : " lines") +
+      " removed, " + std::to_string(diff.addedCount) + " added (" + of + " compared" +
+      (diff.movedCount == 0 ? "" : ", " + std::to_string(diff.movedCount) + " at another time") +
+      ")");
   for (const TimelineChange& change : diff.changes) {
     lines.push_back("@@ line " + std::to_string(change.line));
     for (const std::string& line : change.removed) lines.push_back("- " + line);

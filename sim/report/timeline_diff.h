@@ -5,9 +5,11 @@
 // header is left out of the comparison, so that a reworded header does not
 // count as a change, while the closing summary line, and with it the
 // verdict, does count. The rest is compared as a shortest edit script
-// (Myers' algorithm): the lines removed from the earlier timeline and the
-// lines added in the later one, grouped into changes where they are
-// adjacent.
+// (Myers' algorithm) of the lines without their stamps: the lines removed
+// from the earlier timeline and the lines added in the later one, grouped
+// into changes where they are adjacent. A line that stays but happens at
+// another time (a talk that took longer moves everything after it) is not
+// shown, only counted, so that the change that moved it stands out.
 #ifndef HOMESTEAD_SIM_REPORT_TIMELINE_DIFF_H
 #define HOMESTEAD_SIM_REPORT_TIMELINE_DIFF_H
 
@@ -30,9 +32,10 @@ struct TimelineDiff {
   std::size_t compared = 0;  // lines of the later timeline, header left out
   std::size_t removedCount = 0;
   std::size_t addedCount = 0;
+  std::size_t movedCount = 0;  // lines kept, at another time
   std::vector<TimelineChange> changes;
 
-  bool equal() const { return changes.empty(); }
+  bool equal() const { return changes.empty() && movedCount == 0; }
 };
 
 // The lines of `text`, without their line ends ("\n" or "\r\n"); a last line
@@ -46,8 +49,8 @@ TimelineDiff DiffTimelines(std::span<const std::string> before, std::span<const 
 
 // The view printed for a diff, one line each:
 //   "no change in 212 lines", or
-//   "2 lines removed, 3 added (212 lines compared)", then per change
-//   "@@ line 57" and its lines as "- old" and "+ new".
+//   "2 lines removed, 3 added (212 lines compared, 150 at another time)",
+//   then per change "@@ line 57" and its lines as "- old" and "+ new".
 std::vector<std::string> FormatTimelineDiff(const TimelineDiff& diff);
 
 }  // namespace sim

@@ -65,6 +65,7 @@ TEST_F(LoopTest, BaselineShowsTheChangedLinesAndSaysWhetherThereAreAny) {
   ASSERT_TRUE(IsStampedLine(lines[5])) << lines[5];
   const std::string compared = std::to_string(lines.size() - 2) + " lines";
   const std::string other = "12:00  0:00.000  something else";
+  const std::string earlier = "12:00  0:00.000  " + lines[5].substr(lines[5].find("  ", 7) + 2);
   struct Row {
     const char* name;
     std::size_t line;         // changed in the baseline; lines.size(): none
@@ -81,6 +82,11 @@ TEST_F(LoopTest, BaselineShowsTheChangedLinesAndSaysWhetherThereAreAny) {
        {"1 line removed, 1 added (" + compared + " compared)", "@@ line 6", "- " + other,
         "+ " + lines[5]}},
       {"header only", 1, "clock  time  (the clocks)", 0, {"no change in " + compared}},
+      {"time only",
+       5,
+       earlier.c_str(),
+       1,
+       {"0 lines removed, 0 added (" + compared + " compared, 1 at another time)"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
