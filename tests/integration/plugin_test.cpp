@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
 
 #include "platform/loader.h"
@@ -179,38 +178,6 @@ TEST(PluginLoadTest, UnloadingWhileAStageWaitsIsClean) {
   EXPECT_EQ(session.Close(), "");
   EXPECT_FALSE(IsLibraryResident(kPlugin));
   EXPECT_TRUE(session.host().errors().empty()) << session.host().errors().front();
-}
-
-// The hook's reload key: the instance is unloaded inside the approach talk,
-// the fresh one starts in the same world, which keeps the old occupants,
-// money stack and blips, and marks both homesteads again.
-TEST(PluginLoadTest, AReloadKeepsTheWorldAndStartsAFreshInstance) {
-  HostConfig config;
-  const Vec3 centre = FirstCentre();
-  config.world.playerStart = Vec3{centre.x, centre.y - 30.0f, centre.z};
-  auto opened = Session::Open(kPlugin, config);
-  ASSERT_NE(opened.session, nullptr) << opened.error;
-  Session& session = *opened.session;
-  ASSERT_TRUE(session.RunUntil([](Session& s) { return !s.world().speech().empty(); }, 60 * 60));
-  const std::map<int32_t, Entity> entitiesBefore = session.world().entities();
-  const std::size_t blipsBefore = session.world().blips().size();
-  ASSERT_EQ(entitiesBefore.size(), 8u) << "the player, six occupants and the money stack";
-
-  EXPECT_EQ(session.Reload(kPlugin), "");
-  EXPECT_EQ(session.host().scheduler().ScriptCount(), 1u);
-  session.RunFrames(2);
-  for (const auto& [handle, entity] : entitiesBefore) {
-    EXPECT_NE(session.world().FindEntity(handle), nullptr) << "entity " << handle << " is gone";
-  }
-  EXPECT_EQ(session.world().blips().size(), blipsBefore + std::size(kCatalogue))
-      << "a home blip again for each homestead";
-  EXPECT_TRUE(session.host().errors().empty()) << session.host().errors().front();
-
-  const std::string missing = "/nonexistent/libnothing.so";
-  EXPECT_NE(session.Reload(missing).find("cannot load plug-in '" + missing + "'"),
-            std::string::npos);
-  EXPECT_FALSE(session.open());
-  EXPECT_FALSE(IsLibraryResident(kPlugin));
 }
 
 }  // namespace
