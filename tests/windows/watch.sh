@@ -37,7 +37,7 @@ await "changed: playing again$" || fail "it did not see the new build"
 await "^summary: robbery, seed 1: FAILED" || fail "it did not tell the new verdict"
 kill "$pid"
 wait "$pid" 2>/dev/null
-grep -q "^+ .*! host error: the script main of plug-in '.*' returned" "$out" ||
+grep -q "^+ .*! host error: .*the script main of plug-in '.*' returned" "$out" ||
   fail "the changed lines do not show the new build's error"
 [ "$(grep -c "changed: playing again$" "$out")" = 1 ] || fail "more than one replay"
 copies=$(find "$WINEPREFIX/drive_c" -name 'homestead-sim-*' 2>/dev/null)
