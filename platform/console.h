@@ -6,7 +6,9 @@ namespace platform {
 
 // Makes stdout and stderr write bytes as given. On Windows the C library
 // would otherwise turn every "\n" into "\r\n", and the programs' output must
-// be the same bytes on every system. Elsewhere it does nothing.
+// be the same bytes on every system; and a console shows those bytes as
+// UTF-8, the encoding of every text the programs print (paths included).
+// Elsewhere it does nothing.
 void UseBinaryStandardStreams();
 
 }  // namespace platform

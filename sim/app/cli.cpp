@@ -97,15 +97,19 @@ untouched. A regular file is written beside its destination and renamed
 into place, so it is never seen half-written; a symbolic link is followed
 and stays a link; a pipe or a device (/dev/stdout, >(jq .)) is written in
 place. A temporary file is removed when the run is interrupted (SIGINT,
-SIGTERM, SIGHUP), which then ends with exit status 128 + the signal's
-number (130 for Ctrl-C). An output that is the scenario file, or two
+SIGTERM, SIGHUP, or SIGPIPE when a reader goes away), which then ends with
+exit status 128 + the signal's number (130 for Ctrl-C, 141 for a broken
+pipe). An output that is the scenario file, or two
 outputs that are one file however they are spelt, are a usage error. On a
 terminal, errors and FAILED show in colour unless NO_COLOR is set.
 
 Exit status: 0 the run succeeded and every expectation held; 1 the run
 failed (an expectation did not hold, a wait timed out, an action was
-impossible, or the plug-in misbehaved); 2 a usage or input error (bad
-option, bad scenario file, unusable output path, plug-in not loadable).
+impossible, or the plug-in misbehaved), or something it printed or wrote
+was lost (an output file, or standard output or error: the timeline, or
+what --help, --version and --list print); 2 a usage or input error (bad
+option, bad scenario file, unusable output path, plug-in not loadable); 3
+the plug-in hung; 4 an internal error (out of memory, say).
 With --baseline the comparison decides: 0 when the timelines are equal, 1
 when they differ. The summary line is compared too, so a run that fails
 where the baseline's passed (or the other way round) differs, and a run

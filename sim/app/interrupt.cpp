@@ -5,7 +5,12 @@
 #include <cstddef>
 #include <cstdio>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstring>
+#else
 #include <signal.h>
 #include <unistd.h>
 #endif
@@ -29,9 +34,43 @@ static_assert(std::atomic<bool>::is_always_lock_free, "the handler reads it");
 
 std::array<Slot, kSlots> gSlots;
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
 
-constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+// SIGBREAK in the Windows C library.
+constexpr int kSignalBreak = 21;
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  int number = 0;
+  const char* text = nullptr;
+  switch (event) {
+    case CTRL_C_EVENT:
+      number = 2;
+      text = "homestead-sim: interrupted (Ctrl-C)\n";
+      break;
+    case CTRL_BREAK_EVENT:
+      number = kSignalBreak;
+      text = "homestead-sim: interrupted (Ctrl-Break)\n";
+      break;
+    case CTRL_CLOSE_EVENT:
+      number = 1;
+      text = "homestead-sim: interrupted (console closed)\n";
+      break;
+    default:
+      return FALSE;
+  }
+  RemoveRegisteredTemporaries();
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(std::strlen(text)), &written,
+            nullptr);
+  // Every thread ends where it is, as with _exit: no DLL is told, so the
+  // plug-in's detach does not run against a script main stopped half-way.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(128 + number));
+  return TRUE;
+}
+
+#else
+
+constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 void Say(const char* text) {
   std::size_t length = 0;
@@ -42,9 +81,9 @@ void Say(const char* text) {
 
 void OnInterrupt(int number) {
   RemoveRegisteredTemporaries();
-  Say(number == SIGINT    ? "homestead-sim: interrupted (SIGINT)\n"
-      : number == SIGTERM ? "homestead-sim: interrupted (SIGTERM)\n"
-                          : "homestead-sim: interrupted (SIGHUP)\n");
+  if (number == SIGINT) Say("homestead-sim: interrupted (SIGINT)\n");
+  if (number == SIGTERM) Say("homestead-sim: interrupted (SIGTERM)\n");
+  if (number == SIGHUP) Say("homestead-sim: interrupted (SIGHUP)\n");
   ::_exit(128 + number);
 }
 
@@ -63,7 +102,9 @@ void RemoveRegisteredTemporaries() {
 }
 
 void RemoveTemporariesOnInterrupt() {
-#if !defined(_WIN32)
+#if defined(_WIN32)
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+#else
   for (const int number : kSignals) {
     struct sigaction action {};
     struct sigaction previous {};

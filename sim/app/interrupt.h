@@ -1,14 +1,22 @@
 // Temporary files that an interruption removes.
 //
 // An output file is written to a temporary file and renamed into place at
-// the end (sim/app/output_file.h); a run stopped on the way by Ctrl-C, a kill or
-// a closed terminal would leave that file behind, as large as the trace had
-// grown. Each temporary file is registered here while it exists, and on
-// SIGINT, SIGTERM or SIGHUP a handler removes the registered files, says on
-// standard error that the run was interrupted and ends the program with
-// exit status 128 + the signal's number (130 for Ctrl-C). The handler
+// the end (sim/app/output_file.h); a run stopped on the way by Ctrl-C, a
+// kill, a closed terminal or a reader that went away would leave that file
+// behind, as large as the trace had grown. Each temporary file is
+// registered here while it exists. On SIGINT, SIGTERM, SIGHUP or SIGPIPE a
+// handler removes the registered files, says on standard error that the run
+// was interrupted (except for SIGPIPE: a reader that stopped reading, as
+// `| head` does, is no error) and ends the program with exit status 128 +
+// the signal's number (130 for Ctrl-C, 141 for a broken pipe). The handler
 // allocates nothing and calls only async-signal-safe functions (unlink,
 // write, _exit); the registry is a fixed number of fixed-size slots.
+//
+// On Windows a console control handler does the same on the thread the
+// system starts for it, and ends the process where it is: Ctrl-C with 130,
+// Ctrl-Break with 149 (128 + SIGBREAK), a closed console with 129 (as SIGHUP
+// does on Linux). Temporary files are opened so that they can be removed
+// while the main thread still writes them (sim/app/output_file.cpp).
 #ifndef HOMESTEAD_SIM_APP_INTERRUPT_H
 #define HOMESTEAD_SIM_APP_INTERRUPT_H
 
@@ -17,9 +25,7 @@
 namespace sim {
 
 // Installs the handlers. A signal the program was started ignoring (as
-// under nohup) stays ignored. On Windows this does nothing: the C library
-// runs a console signal's handler on another thread while the file is still
-// open there, and an open file cannot be removed.
+// under nohup) stays ignored.
 void RemoveTemporariesOnInterrupt();
 
 // Registers `path` for removal on an interruption and returns its slot; -1

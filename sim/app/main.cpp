@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -35,6 +36,25 @@ namespace {
 constexpr int kExitPassed = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitInternal = 4;
+
+// What the program writes to standard output and standard error beyond its
+// messages, and the errno of the first write to each that failed (0: none).
+// A run that loses any of it fails, as one whose output file cannot be
+// written does.
+struct StandardStreams {
+  const char* outHolds = "the timeline";  // null: an output file, which reports its own
+  const char* errHolds = nullptr;         // null: messages only
+  int outError = 0;
+  int errError = 0;
+};
+
+// Writes `text` to `stream`, keeping the first failure's errno in `*error`.
+void Put(std::FILE* stream, std::string_view text, int* error) {
+  if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() && *error == 0) {
+    *error = errno != 0 ? errno : EIO;
+  }
+}
 
 // Colour on a terminal unless NO_COLOR is set, to any value.
 bool WantsColour(std::FILE* stream) {
@@ -61,17 +81,18 @@ int Error(const std::string& message, int status) {
 std::string FindDefaultPlugin(std::vector<std::string>* looked) {
   const std::string self = sim::ExecutablePath();
   if (self.empty()) return "";
-  const std::filesystem::path dir = std::filesystem::path(self).parent_path();
+  const std::filesystem::path dir = sim::PathFromUtf8(self).parent_path();
   std::error_code ec;
   for (const std::filesystem::path& candidate :
        {dir / sim::kPluginFileName, dir.parent_path() / sim::kPluginFileName}) {
-    looked->push_back(candidate.string());
-    if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
+    looked->push_back(sim::Utf8(candidate));
+    if (std::filesystem::is_regular_file(candidate, ec)) return sim::Utf8(candidate);
   }
   return "";
 }
 
-int ListScenarios() {
+int ListScenarios(StandardStreams& streams) {
+  streams.outHolds = "the list of scenarios";
   for (const sim::BuiltinScenario& builtin : sim::BuiltinScenarios()) {
     const sim::ParseResult parsed = sim::ParseScenario(builtin.text, builtin.name, builtin.name);
     const auto* scenario = std::get_if<sim::Scenario>(&parsed);
@@ -79,7 +100,7 @@ int ListScenarios() {
     line.resize(14, ' ');
     line += scenario != nullptr ? scenario->about : "(does not parse)";
     if (builtin.name == sim::kDefaultScenario) line += " (default)";
-    std::printf("%s\n", line.c_str());
+    Put(stdout, line + "\n", &streams.outError);
   }
   return kExitPassed;
 }
@@ -104,7 +125,7 @@ std::optional<sim::Scenario> LoadScenario(const sim::Options& options, std::stri
   if (!options.file.empty()) {
     const std::optional<std::string> text = sim::ReadScenarioFile(options.file, problem);
     if (!text) return std::nullopt;
-    const std::string stem = std::filesystem::path(options.file).stem().string();
+    const std::string stem = sim::Utf8(sim::PathFromUtf8(options.file).stem());
     parsed = sim::ParseScenario(*text, options.file, stem);
   } else {
     const sim::BuiltinScenario* builtin = sim::FindBuiltinScenario(options.scenario);
@@ -192,8 +213,10 @@ class TimelinePrinter {
  public:
   using Clock = std::chrono::steady_clock;
 
-  TimelinePrinter(std::FILE* out, bool realtime)
+  // Lines go to `out`; `*error` keeps the errno of the first that failed.
+  TimelinePrinter(std::FILE* out, int* error, bool realtime)
       : out_(out),
+        error_(error),
         colour_(WantsColour(out)),
         realtime_(realtime),
         nextProgress_(Clock::now() +
@@ -215,15 +238,17 @@ class TimelinePrinter {
 
   void Print(const std::string& line) {
     EraseProgress();
-    std::fputs(colour_ ? Paint(line, "FAILED").c_str() : line.c_str(), out_);
-    std::fputc('\n', out_);
-    if (realtime_) std::fflush(out_);
+    Put(out_, (colour_ ? Paint(line, "FAILED") : line) + "\n", error_);
+    if (realtime_) Flush();
   }
 
-  void Flush() { std::fflush(out_); }
+  void Flush() {
+    if (std::fflush(out_) != 0 && *error_ == 0) *error_ = errno;
+  }
 
  private:
   std::FILE* out_;
+  int* error_;
   bool colour_;
   bool realtime_;
   bool progressShown_ = false;
@@ -232,10 +257,16 @@ class TimelinePrinter {
 };
 
 // With the trace or the map on standard output, the timeline moves to
-// standard error so that the two do not mix.
-std::FILE* TimelineStream(const Outputs& outputs) {
+// standard error so that the two do not mix. Returns the timeline's stream;
+// `*error` the place for the errno of its first failed write.
+std::FILE* TimelineStream(const Outputs& outputs, StandardStreams& streams, int** error) {
   const bool toStdout = (outputs.trace && outputs.trace->toStandardOutput()) ||
                         (outputs.map && outputs.map->toStandardOutput());
+  if (toStdout) {
+    streams.outHolds = nullptr;
+    streams.errHolds = "the timeline";
+  }
+  *error = toStdout ? &streams.errError : &streams.outError;
   return toStdout ? stderr : stdout;
 }
 
@@ -243,8 +274,11 @@ std::FILE* TimelineStream(const Outputs& outputs) {
 // or a copy of it. The timeline is printed, or kept in `*kept` when given.
 sim::RunReport Play(const sim::Scenario& scenario, const sim::Options& options,
                     const std::string& loadPath, const std::string& pluginName,
-                    const Outputs& outputs, std::vector<std::string>* kept) {
-  TimelinePrinter printer(TimelineStream(outputs), options.realtime);
+                    const Outputs& outputs, StandardStreams& streams,
+                    std::vector<std::string>* kept) {
+  int* error = nullptr;
+  std::FILE* const out = TimelineStream(outputs, streams, &error);
+  TimelinePrinter printer(out, error, options.realtime);
 
   sim::RunOptions run;
   run.pluginPath = loadPath;
@@ -292,7 +326,7 @@ int WriteOutputs(Outputs& outputs, const sim::RunReport& report) {
 // The lines of a timeline written earlier; nothing, with `*error` set, when
 // the file cannot be read.
 std::optional<std::vector<std::string>> ReadBaseline(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(sim::PathFromUtf8(path), std::ios::binary);
   std::ostringstream text;
   if (in) text << in.rdbuf();
   if (!in || in.bad()) {
@@ -305,9 +339,9 @@ std::optional<std::vector<std::string>> ReadBaseline(const std::string& path, st
 // Prints what changed against the baseline and the summary line; 0 when
 // nothing did, else 1.
 int CompareWithBaseline(const std::vector<std::string>& baseline,
-                        const std::vector<std::string>& timeline, std::FILE* out) {
+                        const std::vector<std::string>& timeline, std::FILE* out, int* error) {
   const sim::TimelineDiff diff = sim::DiffTimelines(baseline, timeline);
-  TimelinePrinter printer(out, false);
+  TimelinePrinter printer(out, error, false);
   for (const std::string& line : sim::FormatTimelineDiff(diff)) printer.Print(line);
   if (!timeline.empty()) printer.Print(timeline.back());
   printer.Flush();
@@ -318,33 +352,37 @@ int CompareWithBaseline(const std::vector<std::string>& baseline,
 // again and loads a private copy of the library (watch.h). Ends only when
 // interrupted.
 int WatchAndPlay(const sim::Options& options, const std::string& pluginPath,
-                 std::optional<std::vector<std::string>> baseline) {
+                 std::optional<std::vector<std::string>> baseline, StandardStreams& streams) {
   sim::StopWatchOnInterrupt();
   sim::WatchSetup setup;
   setup.pluginPath = pluginPath;
   setup.scenarioPath = options.file;
   setup.baseline = std::move(baseline);
   setup.quiet = options.quiet;
-  std::FILE* out = stdout;  // as the last play's outputs leave it
+  // As the last play's outputs leave them.
+  std::FILE* out = stdout;
+  int* error = &streams.outError;
   sim::WatchHooks hooks;
-  hooks.play = [&options, &pluginPath, &out](const std::string& copy) -> sim::Played {
+  hooks.play = [&](const std::string& copy) -> sim::Played {
     std::string problem;
     bool located = false;
     const std::optional<sim::Scenario> scenario = LoadScenario(options, &problem, &located);
     if (!scenario) return {{}, problem};
     Outputs outputs;
-    if (std::string error = OpenOutputs(options, outputs); !error.empty()) return {{}, error};
-    out = TimelineStream(outputs);
+    if (std::string unusable = OpenOutputs(options, outputs); !unusable.empty()) {
+      return {{}, unusable};
+    }
+    out = TimelineStream(outputs, streams, &error);
     sim::Played played;
     const sim::RunReport report =
-        Play(*scenario, options, copy, pluginPath, outputs, &played.timeline);
+        Play(*scenario, options, copy, pluginPath, outputs, streams, &played.timeline);
     if (report.loadFailed) return {{}, "cannot load the plug-in: " + report.failure};
     WriteOutputs(outputs, report);
     return played;
   };
   // Each line at once: the loop waits between plays.
-  hooks.print = [&out](const std::string& line) {
-    TimelinePrinter printer(out, false);
+  hooks.print = [&out, &error](const std::string& line) {
+    TimelinePrinter printer(out, error, false);
     printer.Print(line);
     printer.Flush();
   };
@@ -354,10 +392,7 @@ int WatchAndPlay(const sim::Options& options, const std::string& pluginPath,
   return 128 + 2;  // SIGINT's number: only Ctrl-C ends the loop
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  platform::UseBinaryStandardStreams();
+int Main(int argc, char** argv, StandardStreams& streams) {
   const auto parsed = sim::ParseCommandLine(
       std::span<const char* const>(argv + 1, static_cast<std::size_t>(argc - 1)));
   if (const auto* usage = std::get_if<sim::UsageError>(&parsed)) {
@@ -366,13 +401,15 @@ int main(int argc, char** argv) {
   const sim::Options& options = std::get<sim::Options>(parsed);
   switch (options.command) {
     case sim::Options::Command::kHelp:
-      std::fputs(sim::HelpText().c_str(), stdout);
+      streams.outHolds = "the help text";
+      Put(stdout, sim::HelpText(), &streams.outError);
       return kExitPassed;
     case sim::Options::Command::kVersion:
-      std::printf("%s\n", sim::VersionText().c_str());
+      streams.outHolds = "the version";
+      Put(stdout, sim::VersionText() + "\n", &streams.outError);
       return kExitPassed;
     case sim::Options::Command::kList:
-      return ListScenarios();
+      return ListScenarios(streams);
     case sim::Options::Command::kRun:
       break;
   }
@@ -400,20 +437,71 @@ int main(int argc, char** argv) {
   // Before the first temporary file exists.
   sim::RemoveTemporariesOnInterrupt();
   platform::Watchdog::SetBeforeExit(&sim::RemoveRegisteredTemporaries);
-  if (options.watch) return WatchAndPlay(options, pluginPath, std::move(baseline));
+  if (options.watch) return WatchAndPlay(options, pluginPath, std::move(baseline), streams);
   Outputs outputs;
   if (const std::string unusable = OpenOutputs(options, outputs); !unusable.empty()) {
     return Error(unusable, kExitUsage);
   }
 
   std::vector<std::string> timeline;
-  const sim::RunReport report =
-      Play(*scenario, options, pluginPath, pluginPath, outputs, baseline ? &timeline : nullptr);
+  const sim::RunReport report = Play(*scenario, options, pluginPath, pluginPath, outputs, streams,
+                                     baseline ? &timeline : nullptr);
   if (report.loadFailed) return Error("cannot load the plug-in: " + report.failure, kExitUsage);
   if (const int status = WriteOutputs(outputs, report); status != kExitPassed) return status;
   // With a baseline the comparison decides the status; the summary line,
   // and so the verdict, is part of what is compared.
   if (!report.passed) Error("the run failed at " + report.failure, kExitFailed);
-  if (baseline) return CompareWithBaseline(*baseline, timeline, TimelineStream(outputs));
+  if (baseline) {
+    int* lost = nullptr;
+    std::FILE* const out = TimelineStream(outputs, streams, &lost);
+    return CompareWithBaseline(*baseline, timeline, out, lost);
+  }
   return report.passed ? kExitPassed : kExitFailed;
+}
+
+// Flushes standard output and closes it, then flushes standard error, and
+// reports what was lost; `status`, or kExitFailed when it was 0 and
+// something was lost. Standard error stays open for what the sanitizers
+// report at exit.
+int CheckStandardStreams(StandardStreams& streams, int status) {
+  if (std::fflush(stdout) != 0 && streams.outError == 0) streams.outError = errno;
+  if (std::ferror(stdout) != 0 && streams.outError == 0) streams.outError = EIO;
+  if (std::fclose(stdout) != 0 && streams.outError == 0) streams.outError = errno;
+  if (std::fflush(stderr) != 0 && streams.errError == 0) streams.errError = errno;
+  if (std::ferror(stderr) != 0 && streams.errError == 0) streams.errError = EIO;
+  struct Lost {
+    const char* holds;
+    const char* stream;
+    int error;
+  };
+  for (const Lost& lost : {Lost{streams.outHolds, "standard output", streams.outError},
+                           Lost{streams.errHolds, "standard error", streams.errError}}) {
+    if (lost.error == 0) continue;
+    // An output file on the stream has said why already, and failed the run.
+    if (lost.holds != nullptr || status == kExitPassed) {
+      Error("cannot write " + std::string(lost.holds != nullptr ? lost.holds : lost.stream) + ": " +
+                std::strerror(lost.error),
+            kExitFailed);
+    }
+    if (status == kExitPassed) status = kExitFailed;
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::UseBinaryStandardStreams();
+  StandardStreams streams;
+  int status = kExitInternal;
+  // An exception that escapes is reported in one line, after the unwinding
+  // has removed the temporary files of the outputs.
+  try {
+    status = Main(argc, argv, streams);
+  } catch (const std::exception& exception) {
+    Error(std::string("internal error: ") + exception.what(), kExitInternal);
+  } catch (...) {
+    Error("internal error: an unknown exception", kExitInternal);
+  }
+  return CheckStandardStreams(streams, status);
 }

@@ -24,6 +24,7 @@
 #endif
 
 #include "sim/app/interrupt.h"
+#include "sim/app/system.h"
 
 // Sections: how a destination is classified and the temporary file made and
 // renamed, on POSIX systems and on Windows; the OutputFile on top.
@@ -48,10 +49,10 @@ constexpr std::size_t kMaxNameBytes = 255;
 // to take the suffix. The last six characters are X, to be replaced.
 std::string TemporaryPattern(const std::string& target) {
   constexpr std::string_view kSuffix = ".tmp.XXXXXX";
-  const std::filesystem::path path(target);
-  const std::string name = path.filename().string();
+  const std::filesystem::path path = PathFromUtf8(target);
+  const std::string name = Utf8(path.filename());
   if (name.size() + kSuffix.size() <= kMaxNameBytes) return target + std::string(kSuffix);
-  return (path.parent_path() / ("homestead-sim" + std::string(kSuffix))).string();
+  return Utf8(path.parent_path() / ("homestead-sim" + std::string(kSuffix)));
 }
 
 #if defined(_WIN32)
@@ -72,7 +73,7 @@ bool SameName(const std::string& a, const std::string& b) {
 // itself when it is no link. A relative link is read from its directory.
 std::string FollowLinks(const std::string& path) {
   namespace fs = std::filesystem;
-  fs::path at = path;
+  fs::path at = PathFromUtf8(path);
   std::error_code ec;
   // As many hops as the system itself follows before giving up (ELOOP);
   // past them the rename or the open reports the loop.
@@ -81,7 +82,7 @@ std::string FollowLinks(const std::string& path) {
     if (ec) break;
     at = link.is_absolute() ? link : at.parent_path() / link;
   }
-  return at.string();
+  return Utf8(at);
 }
 
 #if defined(_WIN32)
@@ -93,28 +94,63 @@ Destination Classify(const std::string& path) {
   namespace fs = std::filesystem;
   if (path == "-") return {Destination::Kind::kStdout, ""};
   std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
+  const fs::file_status status = fs::status(PathFromUtf8(path), ec);
   if (fs::is_directory(status)) return {Destination::Kind::kDirectory, ""};
   if (fs::exists(status) && !fs::is_regular_file(status)) return {Destination::Kind::kInPlace, ""};
   return {Destination::Kind::kRegular, FollowLinks(path)};
 }
 
+// The errno closest to a Windows error code, for the messages.
+int ErrnoOf(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return EACCES;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    default:
+      return EIO;
+  }
+}
+
 // A new file named after `pattern` (which ends in six X), opened for binary
 // writing, so that "\n" stays one byte; its name replaces the pattern, and
-// `*slot` receives its place among the temporary files. Windows files have
-// no Unix mode to keep.
+// `*slot` receives its place among the temporary files. It may be removed
+// while open (FILE_SHARE_DELETE): the console control handler removes it
+// from its own thread while this one writes. Windows files have no Unix
+// mode to keep.
 std::FILE* CreateTemporary(std::vector<char>* pattern, int /*mode*/, int* slot) {
   if (_mktemp_s(pattern->data(), pattern->size()) != 0) return nullptr;
-  const int fd =
-      _open(pattern->data(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
-  if (fd < 0) return nullptr;
+  // Registered first, so that no interruption finds it created unregistered.
   *slot = RegisterTemporary(pattern->data());
-  std::FILE* stream = _fdopen(fd, "wb");
+  const HANDLE handle = CreateFileW(PathFromUtf8(pattern->data()).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const int saved = ErrnoOf(GetLastError());
+    UnregisterTemporary(std::exchange(*slot, -1));
+    errno = saved;
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  std::FILE* stream = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
   if (stream == nullptr) {
     const int saved = errno;
-    _close(fd);
+    if (fd >= 0) {
+      _close(fd);
+    } else {
+      CloseHandle(handle);
+    }
     std::remove(pattern->data());
-    UnregisterTemporary(*slot);
+    UnregisterTemporary(std::exchange(*slot, -1));
     errno = saved;
   }
   return stream;
@@ -124,7 +160,7 @@ std::FILE* CreateTemporary(std::vector<char>* pattern, int /*mode*/, int* slot) 
 // Windows.
 std::string ReplaceFile(const std::string& temp, const std::string& target) {
   namespace fs = std::filesystem;
-  if (MoveFileExW(fs::path(temp).wstring().c_str(), fs::path(target).wstring().c_str(),
+  if (MoveFileExW(PathFromUtf8(temp).c_str(), PathFromUtf8(target).c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return "";
   }
@@ -249,19 +285,21 @@ bool SameFile(const std::string& a, const std::string& b) {
   namespace fs = std::filesystem;
   if (a == "-" || b == "-") return false;
   std::error_code ec;
-  const fs::file_status statusA = fs::status(a, ec);
-  const fs::file_status statusB = fs::status(b, ec);
+  const fs::path pathA = PathFromUtf8(a);
+  const fs::path pathB = PathFromUtf8(b);
+  const fs::file_status statusA = fs::status(pathA, ec);
+  const fs::file_status statusB = fs::status(pathB, ec);
   if (fs::is_regular_file(statusA) && fs::is_regular_file(statusB)) {
-    return fs::equivalent(a, b, ec) && !ec;
+    return fs::equivalent(pathA, pathB, ec) && !ec;
   }
   if (fs::exists(statusA) || fs::exists(statusB)) return false;
   // Neither is there yet: the same name in the same directory, once links
   // are followed.
-  const fs::path targetA = FollowLinks(a);
-  const fs::path targetB = FollowLinks(b);
+  const fs::path targetA = PathFromUtf8(FollowLinks(a));
+  const fs::path targetB = PathFromUtf8(FollowLinks(b));
   const fs::path dirA = targetA.has_parent_path() ? targetA.parent_path() : fs::path(".");
   const fs::path dirB = targetB.has_parent_path() ? targetB.parent_path() : fs::path(".");
-  return SameName(targetA.filename().string(), targetB.filename().string()) &&
+  return SameName(Utf8(targetA.filename()), Utf8(targetB.filename())) &&
          fs::equivalent(dirA, dirB, ec) && !ec;
 }
 

@@ -29,7 +29,7 @@ std::string ExecutablePath() {
     if (length == 0) return "";
     if (length < path.size()) {
       path.resize(length);
-      return std::filesystem::path(path).string();
+      return Utf8(std::filesystem::path(path));
     }
     path.resize(path.size() * 2);
   }
@@ -38,6 +38,15 @@ std::string ExecutablePath() {
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   return ec ? "" : self.string();
 #endif
+}
+
+std::filesystem::path PathFromUtf8(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 }  // namespace sim

@@ -4,7 +4,9 @@
 #define HOMESTEAD_SIM_APP_SYSTEM_H
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace sim {
 
@@ -20,6 +22,13 @@ bool IsTerminal(std::FILE* stream);
 
 // The path of the running program; empty when the system does not say.
 std::string ExecutablePath();
+
+// Paths are UTF-8 strings throughout the simulator (on Windows the process
+// code page is UTF-8, see platform/utf8.manifest). These convert them to and
+// from std::filesystem paths, whose narrow conversions on Windows would take
+// each byte for a character.
+std::filesystem::path PathFromUtf8(std::string_view text);
+std::string Utf8(const std::filesystem::path& path);
 
 }  // namespace sim
 

@@ -23,9 +23,7 @@ std::atomic<bool> gInterrupted{false};
 
 #if defined(_WIN32)
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
-    return FALSE;
-  }
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   gInterrupted.store(true);
   return TRUE;
 }

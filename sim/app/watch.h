@@ -62,10 +62,11 @@ struct WatchHooks {
 // plays that happened, the first included.
 int Watch(const WatchSetup& setup, const WatchHooks& hooks);
 
-// On Windows, where the interruption handlers of interrupt.h do nothing,
-// makes Ctrl-C (and closing the console) set WatchInterrupted() instead of
-// ending the program, so that the loop can end cleanly. Elsewhere those
-// handlers end the program at once, having removed the temporary files.
+// On Windows makes Ctrl-C and Ctrl-Break set WatchInterrupted() instead of
+// ending the process where it is (interrupt.h), since a library that is
+// loaded cannot be removed: the play under way ends, its copy is removed,
+// and then the loop. On Linux the signal handlers of interrupt.h end the
+// program at once, having removed the temporary files, the copy included.
 void StopWatchOnInterrupt();
 // Whether Ctrl-C asked the loop to stop.
 bool WatchInterrupted();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -139,9 +140,12 @@ class ActionPlayer {
     return true;
   }
 
-  // Where a ride towards or away from a homestead ends: on the line through
-  // the centre and the player (from the centre itself, away to the south), or
-  // where the player is when he is already that near or far.
+  // Where a ride towards or away from a homestead ends. A rider stays on
+  // the ground: the ride keeps the player's height and goes along the level
+  // line through the centre (to the south when he is straight above it) to
+  // where the 3-D distance the plug-in measures is the one asked for, or
+  // over the centre when his height alone is farther than that. Where the
+  // player is when he is already that near or far.
   Vec3 RideTarget(const Action& action) const {
     const Vec3 player = Widen(world_.PlayerPosition());
     const Vec3 centre = FindHomestead(action.homestead)->centre;
@@ -150,13 +154,20 @@ class ActionPlayer {
     if ((towards && distance <= action.distance) || (!towards && distance >= action.distance)) {
       return player;
     }
-    Vec3 direction{0.0, -1.0, 0.0};
-    if (distance > 1e-6) {
-      direction = {(player.x - centre.x) / distance, (player.y - centre.y) / distance,
-                   (player.z - centre.z) / distance};
+    const double height = player.z - centre.z;
+    const double dx = player.x - centre.x;
+    const double dy = player.y - centre.y;
+    // sqrt, unlike hypot, is rounded alike on every system.
+    const double across = std::sqrt(dx * dx + dy * dy);
+    double east = 0.0;
+    double north = -1.0;
+    if (across > 1e-6) {
+      east = dx / across;
+      north = dy / across;
     }
-    return {centre.x + direction.x * action.distance, centre.y + direction.y * action.distance,
-            centre.z + direction.z * action.distance};
+    const double step =
+        std::sqrt(std::max(0.0, action.distance * action.distance - height * height));
+    return {centre.x + east * step, centre.y + north * step, player.z};
   }
 
   bool ShootOccupant(const Action& action) {

@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -145,6 +147,49 @@ TEST_F(OutputFileTest, OpenFailsForAMissingDirectoryOrADirectory) {
   EXPECT_EQ(OutputFile::Open(dir_.string(), &error), nullptr);
   EXPECT_NE(error.find("is a directory"), std::string::npos) << error;
   EXPECT_EQ(FilesInDir(), 0u);
+}
+
+TEST_F(OutputFileTest, WriteAndCloseFailuresSayWhyAndLeaveNoTemporaryFile) {
+  enum class FailsAt : uint8_t { kOpen, kFinish, kPublish };
+  struct Case {
+    const char* name;
+    fs::path path;
+    std::function<void()> afterOpen;  // the fault that strikes while the file is written
+    FailsAt failsAt;
+    const char* says;
+  };
+  const fs::path gone = dir_ / "gone";
+  const Case cases[] = {
+      {"a full device", "/dev/full", [] {}, FailsAt::kFinish, "No space left on device"},
+      {"a missing directory", dir_ / "no" / "map.svg", [] {}, FailsAt::kOpen,
+       "No such file or directory"},
+      {"its directory removed", gone / "map.svg", [&gone] { fs::remove_all(gone); },
+       FailsAt::kPublish, "No such file or directory"},
+      {"a directory", dir_, [] {}, FailsAt::kOpen, "it is a directory"},
+      {"a directory made meanwhile", dir_ / "late.svg",
+       [this] { fs::create_directory(dir_ / "late.svg"); }, FailsAt::kPublish, "Is a directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::create_directories(gone);
+    std::string error;
+    const auto file = OutputFile::Open(c.path.string(), &error);
+    ASSERT_EQ(file == nullptr, c.failsAt == FailsAt::kOpen) << error;
+    if (file != nullptr) {
+      // More than a stream buffers, so that a write itself meets the fault.
+      file->Write(std::string(1 << 17, 'x'));
+      c.afterOpen();
+      const bool finished = file->Finish(&error);
+      EXPECT_EQ(finished, c.failsAt != FailsAt::kFinish);
+      if (finished) {
+        EXPECT_FALSE(file->Publish(&error));
+      }
+    }
+    EXPECT_EQ(error, "cannot write '" + c.path.string() + "': " + c.says);
+    for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+      EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
+    }
+  }
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "registry/catalogue_data.h"
+#include "sim/base/places.h"
 #include "sim/run/runner.h"
 #include "sim/scenario/builtin.h"
 #include "sim/scenario/scenario.h"
@@ -157,8 +158,12 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
     std::string text;
     std::string failure;
     int64_t budgetMs = kDefaultBudgetMs;
+    // When above 0: the run ends level with homestead 7's money stack, this
+    // far from the homestead's centre.
+    double levelWithLootAt = 0;
     std::string says = {};  // in a timeline line, when not empty
   };
+  constexpr const char* kLoot7 = "ride to loot of homestead 7 at 50m/s\n";
   const Case cases[] = {
       // The budget ends a wait, and a ride at a crawl, in the action under way.
       {"wait 1s\nwait 10s\n",
@@ -185,24 +190,30 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
        "line 3 (take money): the money stack is 61.3 m away; the player must be within 2.0 m"},
       {"take money of homestead 7\n",
        "line 1 (take money of homestead 7): homestead 7 has no money stack in the world"},
+      // A rider stays on the ground: rides towards and away keep his height.
+      {std::string(kLoot7) + "ride away from homestead 7 to 90m at 50m/s\n", "", kDefaultBudgetMs,
+       90},
+      {std::string(kLoot7) +
+           "ride away from homestead 7 to 90m at 50m/s\nride towards homestead 7 to 40m at 50m/s\n",
+       "", kDefaultBudgetMs, 40},
       // A reload while idle leaves the home blips behind.
-      {"wait 1s\nreload\nwait 1s\nexpect no spawned\n", "", kDefaultBudgetMs,
+      {"wait 1s\nreload\nwait 1s\nexpect no spawned\n", "", kDefaultBudgetMs, 0,
        "plug-in reloaded; warning: the unload left behind " + homeBlips},
       // Inside the approach talk: the new instance's occupants are a new set of six.
       {"ride towards homestead 1 to 30m at 10m/s\nwait for approach\nreload\nwait 2s\n"
        "shoot occupant 6\n",
-       "line 5 (shoot occupant 6): homestead 1 has no occupant 6 (6 created)", kDefaultBudgetMs,
+       "line 5 (shoot occupant 6): homestead 1 has no occupant 6 (6 created)", kDefaultBudgetMs, 0,
        firstSet + "the money stack (object 107) and "},
       // Inside the confrontation talk: the new instance confronts the player again.
       {std::string(kInYard) +
            "wait for confrontation\nreload\nwait for attack up to 1min\nexpect confrontation\n"
            "expect confrontation\n",
-       "", kDefaultBudgetMs, firstSet},
+       "", kDefaultBudgetMs, 0, firstSet},
       // In the flight: nobody follows the fleeing occupant any more, so he never gets away.
       {std::string(kInYard) +
            "wait for attack up to 1min\nshoot all but one\nwait for flight up to 1min\nreload\n"
            "wait 20s\nexpect no got-away\n",
-       "", kDefaultBudgetMs, firstSet},
+       "", kDefaultBudgetMs, 0, firstSet},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -221,6 +232,14 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
     EXPECT_NE(timeline.back().find(c.failure.empty() ? ": passed;" : "FAILED at " + c.failure),
               std::string::npos)
         << timeline.back();
+    if (c.levelWithLootAt > 0) {
+      const HomesteadPlace* place = FindHomestead(7);
+      ASSERT_NE(place, nullptr);
+      ASSERT_FALSE(report.map.playerPath.empty());
+      const Vec3 end = report.map.playerPath.back();
+      EXPECT_NEAR(end.z, place->loot.z, 1e-3);
+      EXPECT_NEAR(Distance(end, place->centre), c.levelWithLootAt, 0.01);
+    }
     if (!c.says.empty()) {
       EXPECT_TRUE(std::any_of(
           timeline.begin(), timeline.end(),
@@ -260,12 +279,27 @@ class ProgramTest : public ::testing::Test {
     return kept;
   }
 
-  Result Run(const std::string& args) {
+  // The program's own messages in `text`, without the timeline around them.
+  static std::string Messages(const std::string& text) {
+    std::string kept;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with("homestead-sim: ")) kept += line + "\n";
+    }
+    return kept;
+  }
+
+  // Runs the program with `args`; standard output and error go to the
+  // paths given, or are read into the result, and `before` is shell
+  // commands before it.
+  Result Run(const std::string& args, const std::string& stdoutTo = "",
+             const std::string& stderrTo = "", const std::string& before = "") {
     const fs::path out = dir_ / "stdout.txt";
     const fs::path err = dir_ / "stderr.txt";
-    const std::string command = std::string("'") + HOMESTEAD_SIM_PATH + "' --plugin '" +
-                                HOMESTEAD_PLUGIN_PATH + "' " + args + " > '" + out.string() +
-                                "' 2> '" + err.string() + "'";
+    const std::string command = before + "'" + HOMESTEAD_SIM_PATH + "' --plugin '" +
+                                HOMESTEAD_PLUGIN_PATH + "' " + args + " > '" +
+                                (stdoutTo.empty() ? out.string() : stdoutTo) + "' 2> '" +
+                                (stderrTo.empty() ? err.string() : stderrTo) + "'";
     const int raw = std::system(command.c_str());
     Result result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -382,32 +416,45 @@ TEST_F(ProgramTest, AnOutputThatIsTheScenarioOrTheOtherOutputIsAnInputError) {
 
 TEST_F(ProgramTest, AnInterruptedRunRemovesItsTemporaryFilesAndSaysSo) {
   Write(dir_ / "long.scn", "wait 1min\n");
-  const fs::path trace = dir_ / "t.jsonl";
+  const fs::path map = dir_ / "m.svg";
   const fs::path err = dir_ / "err.txt";
   const std::string file = (dir_ / "long.scn").string();
-  const std::string tracePath = trace.string();
-  const char* const argv[] = {HOMESTEAD_SIM_PATH, "--plugin",        HOMESTEAD_PLUGIN_PATH,
-                              "--realtime",       "--file",          file.c_str(),
-                              "--trace",          tracePath.c_str(), nullptr};
+  const std::string mapPath = map.string();
+  // The trace goes to standard output, a pipe that the test reads from.
+  const char* const argv[] = {HOMESTEAD_SIM_PATH, "--plugin", HOMESTEAD_PLUGIN_PATH,
+                              "--realtime",       "--file",   file.c_str(),
+                              "--trace",          "-",        "--map",
+                              mapPath.c_str(),    nullptr};
   struct Case {
     int number;
     const char* name;
+    const char* says;  // on standard error, after the timeline; a reader that goes away is no error
   };
-  for (const Case& c : {Case{SIGINT, "SIGINT"}, Case{SIGTERM, "SIGTERM"}, Case{SIGHUP, "SIGHUP"}}) {
+  const Case cases[] = {
+      {SIGINT, "SIGINT", "homestead-sim: interrupted (SIGINT)\n"},
+      {SIGTERM, "SIGTERM", "homestead-sim: interrupted (SIGTERM)\n"},
+      {SIGHUP, "SIGHUP", "homestead-sim: interrupted (SIGHUP)\n"},
+      {SIGPIPE, "SIGPIPE, its reader gone", ""},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Write(trace, "old trace");
+    Write(map, "old map");
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
     // The signals as by default in the child, even if this test runs where
     // one of them is ignored.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t defaults;
     sigemptyset(&defaults);
-    for (const int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, number);
+    for (const Case& each : cases) sigaddset(&defaults, each.number);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipe[0]);
+    posix_spawn_file_actions_addclose(&actions, pipe[1]);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t child = -1;
@@ -415,8 +462,9 @@ TEST_F(ProgramTest, AnInterruptedRunRemovesItsTemporaryFilesAndSaysSo) {
         posix_spawn(&child, argv[0], &actions, &attributes, const_cast<char**>(argv), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    // Interrupted once the trace's temporary file is there, while the
-    // minute plays.
+    ::close(pipe[1]);
+    // Interrupted once the map's temporary file is there, while the minute
+    // plays.
     auto temporaries = [this] {
       std::vector<std::string> found;
       for (const std::string& name : Files()) {
@@ -426,15 +474,19 @@ TEST_F(ProgramTest, AnInterruptedRunRemovesItsTemporaryFilesAndSaysSo) {
     };
     for (int tries = 0; tries < 300 && temporaries().empty(); ++tries) ::usleep(20000);
     EXPECT_EQ(temporaries().size(), 1u);
-    ::kill(child, c.number);
+    if (c.number == SIGPIPE) {
+      ::close(pipe[0]);
+    } else {
+      ::kill(child, c.number);
+    }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (c.number != SIGPIPE) ::close(pipe[0]);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 128 + c.number);
-    EXPECT_EQ(WithoutSanitizerNotes(Read(err)),
-              std::string("homestead-sim: interrupted (") + c.name + ")\n");
+    EXPECT_EQ(Messages(Read(err)), c.says);
     EXPECT_EQ(temporaries(), std::vector<std::string>{});
-    EXPECT_EQ(Read(trace), "old trace");
+    EXPECT_EQ(Read(map), "old map");
   }
 }
 
@@ -470,6 +522,47 @@ TEST_F(ProgramTest, TraceOnStandardOutputMovesTheTimelineToStandardError) {
     EXPECT_TRUE(piped.out == Read(dir_ / "t.jsonl")) << "the trace differs";
     EXPECT_EQ(piped.err, toFile.out);
   }
+}
+
+TEST_F(ProgramTest, OutputLostOnAStandardStreamFailsTheRunAndSaysWhat) {
+  struct Case {
+    std::string args;
+    bool errorFull;  // standard error is the full device, else standard output
+    std::string err;
+  };
+  const std::string full = ": No space left on device\n";
+  const Case cases[] = {
+      {"", false, "homestead-sim: cannot write the timeline" + full},
+      {"--quiet", false, "homestead-sim: cannot write the timeline" + full},
+      {"--trace -", false, "homestead-sim: cannot write '-'" + full},
+      // The timeline on standard error, where no message can tell of it.
+      {"--trace -", true, ""},
+      {"--help", false, "homestead-sim: cannot write the help text" + full},
+      {"--version", false, "homestead-sim: cannot write the version" + full},
+      {"--list", false, "homestead-sim: cannot write the list of scenarios" + full},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args + (c.errorFull ? " 2>" : " >") + "/dev/full");
+    const Result result =
+        Run(c.args, c.errorFull ? "" : "/dev/full", c.errorFull ? "/dev/full" : "");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(Messages(result.err), c.err);
+  }
+}
+
+TEST_F(ProgramTest, AnEscapingExceptionIsReportedInOneLineAndLeavesNoTemporaryFile) {
+#if defined(HOMESTEAD_SANITIZE)
+  GTEST_SKIP() << "the sanitizers need more address space than this test allows";
+#endif
+  // A thread's stack as large as the whole address space allowed: starting
+  // the plug-in watchdog's thread throws std::system_error, once both output
+  // files are open.
+  const Result result = Run("--trace " + In("t.jsonl") + " --map " + In("m.svg"), "", "",
+                            "ulimit -s 4000000 && ulimit -v 1000000 && exec ");
+  EXPECT_EQ(result.status, 4);
+  EXPECT_TRUE(result.err.starts_with("homestead-sim: internal error: ")) << result.err;
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  EXPECT_EQ(Files(), std::vector<std::string>{});
 }
 
 TEST_F(ProgramTest, ErrorsAreInColourOnATerminalUnlessNoColorIsSet) {
