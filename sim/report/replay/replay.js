@@ -161,9 +161,13 @@
   const blips = data.blips.map((b) => ({...b, views: panels.map((p) => {
     const g = el('g', {}, p.layers.blips);
     el('circle', {class: `blip ${b.kind}`, r: num(p.mark * (b.kind === 'home' ? 2.2 : 1.7))}, g);
-    if (b.label) {
-      const text = el('text', {class: 'blip-label', x: num(p.mark * 2.4), y: num(p.mark * 2.8),
-        'font-size': num(p.font)}, g);
+    // Labels in the yard only: in the overview the blips lie on top of each other.
+    if (b.label && p === yard) {
+      // The money's label to its left, others under their blip.
+      const left = b.kind === 'loot';
+      const text = el('text', {class: 'blip-label', x: num(left ? -p.mark * 2.4 : 0),
+        y: num(p.mark * (left ? -2.4 : 5)), 'font-size': num(p.font),
+        'text-anchor': left ? 'end' : 'middle'}, g);
       text.textContent = b.label;
     }
     el('title', {}, g).textContent = `blip${b.label ? ' "' + b.label + '"' : ''} (${b.kind})`;
