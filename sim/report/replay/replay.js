@@ -137,9 +137,12 @@
     path: el('polyline', {class: 'path'}, p.layers.paths),
   }))};
   el('title', {}, player.views[0].g).textContent = 'the player';
+  for (const v of player.views) v.g.hidden = player.track.length === 0;
 
-  const occupants = data.occupants.map((o, n) => {
-    const later = data.occupants.find((p, m) => m > n && p.set > o.set);
+  // An occupant removed in the frame that made him was never seen in place.
+  const placed = data.occupants.filter((o) => o.track.length > 0);
+  const occupants = placed.map((o, n) => {
+    const later = placed.find((p, m) => m > n && p.set > o.set);
     const shown = [o.track[0][0], later ? later.track[0][0] : null];
     return {
       ...o, shown, views: panels.map((p) => ({
@@ -190,6 +193,12 @@
   };
 
   function drawMap(t) {
+    drawPlayer(t);
+    drawOthers(t);
+  }
+
+  function drawPlayer(t) {
+    if (player.track.length === 0) return;
     const at = positionAt(player.track, t);
     for (const v of player.views) {
       place(v.g, at);
@@ -197,6 +206,9 @@
     }
     player.views[0].g.dataset.x = num(at[0]);
     player.views[0].g.dataset.y = num(at[1]);
+  }
+
+  function drawOthers(t) {
     for (const o of occupants) {
       const visible = activeAt(o.shown, t);
       const state = stateAt(o, t);
