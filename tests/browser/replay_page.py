@@ -47,6 +47,19 @@ ride towards homestead 1 to 70m at 6m/s
 wait for spawned up to 30s
 expect flight
 """
+# Two sets of occupants, one after the cooldown: the second set's markers
+# replace the first's.
+TWICE = """name twice
+start at 150m south of homestead 1
+ride towards homestead 1 to 70m at 6m/s
+wait for spawned up to 30s
+ride away from homestead 1 to 150m at 6m/s
+wait for teardown up to 1min
+advance clock 6h
+wait for restored up to 1min
+ride towards homestead 1 to 70m at 6m/s
+wait for spawned up to 30s
+"""
 STAMP = re.compile(r"^(\d\d:\d\d)  (\d+):(\d\d)\.(\d{3})  (.*)$")
 KEYS = {"Home": "\ue011", "End": "\ue010", "ArrowLeft": "\ue012", "ArrowRight": "\ue014",
         "ArrowDown": "\ue015", "Space": " "}
@@ -191,6 +204,7 @@ class Run:
         html = self.page.read_text()
         data = re.search(r'id="replay-data">(.*?)</script>', html, re.S).group(1)
         self.data = json.loads(data)
+        self.homestead = re.search(r"Homestead (\d+)", self.data["title"])[1]
         self.url = self.page.resolve().as_uri()
 
 
@@ -202,7 +216,7 @@ READ_STATE = """
 const pick = (el) => el && {x: +el.dataset.x, y: +el.dataset.y, state: el.dataset.state || ''};
 const occupants = {};
 for (const el of document.querySelectorAll('#overview [data-occupant]')) {
-  if (!el.hidden) occupants[el.dataset.occupant] = pick(el);
+  if (getComputedStyle(el).display !== 'none') occupants[el.dataset.occupant] = pick(el);
 }
 const current = document.querySelector('#lines li.current');
 return {clock: document.getElementById('clock').textContent,
@@ -244,8 +258,9 @@ class Checker:
         deaths = [l for l in run.lines if " shot dead at " in l[2]]
         created = [l for l in run.lines if re.match(r"occupant \d+ created ", l[2])]
         milestones = [l for l in run.lines if re.search(r"\[[a-z-]+, .*player ([\d.]+) m from "
-                                                        r"homestead " + str(run.data_homestead), l[2])]
-        picked = spoken[:: max(1, len(spoken) // 4)] + deaths + created[:2] + milestones[:4]
+                                                        r"homestead " + run.homestead, l[2])]
+        picked = spoken[:: max(1, len(spoken) // 4)] + deaths + created[:2] + created[-1:] + \
+            milestones[:4]
         first = True
         for ms, stamp, text in picked:
             state = self.at(run, ms, reopen=first)
@@ -280,6 +295,10 @@ class Checker:
                 d = math.hypot(state["player"]["x"] - cx, state["player"]["y"] - cy)
                 self.expect(abs(d - float(m[1])) <= TOLERANCE_M,
                             f"{where}: player {d:.2f} m from the centre, timeline {m[1]}")
+        first = min(created)[0] if created else run.data["endMs"]
+        state = self.at(run, first - 1 if first > 0 else 0)
+        self.expect(state["occupants"] == {} or first == 0,
+                    f"{run.name}: occupants drawn before the first is created: {state['occupants']}")
         silent = next((l for l in run.lines if l[0] > 0 and not any(
             s[0] <= l[0] < (s[1] if s[1] is not None else 1e18) for s in run.data["speech"])),
             None)
@@ -450,13 +469,12 @@ def main():
         if args.bench:
             bench(browser, Run(args.sim, args.out, "robbery"))
             return 0
-        failing = args.out / "fails-early.scn"
-        failing.write_text(FAILING)
         runs = [Run(args.sim, args.out, name) for name in SCENARIOS]
-        runs.append(Run(args.sim, args.out, "fails-early", failing))
+        for name, text in (("twice", TWICE), ("fails-early", FAILING)):
+            (args.out / f"{name}.scn").write_text(text)
+            runs.append(Run(args.sim, args.out, name, args.out / f"{name}.scn"))
         checker = Checker(browser, args.out)
         for run in runs:
-            run.data_homestead = re.search(r"Homestead (\d+)", run.data["title"])[1]
             checker.moments(run)
             checker.quiet(run)
             checker.controls(run)

@@ -118,6 +118,11 @@
   }
   panels.forEach(drawGround);
 
+  // SVG elements have no `hidden` property: the attribute does it.
+  const show = (node, visible) => {
+    if (node.hasAttribute('hidden') === visible) node.toggleAttribute('hidden', !visible);
+  };
+
   // Markers: one <g> per thing per panel, moved by its transform.
   function marker(panel, cls, label, attrs = {}) {
     const g = el('g', {class: cls, ...attrs}, panel.layers.things);
@@ -137,7 +142,7 @@
     path: el('polyline', {class: 'path'}, p.layers.paths),
   }))};
   el('title', {}, player.views[0].g).textContent = 'the player';
-  for (const v of player.views) v.g.hidden = player.track.length === 0;
+  for (const v of player.views) show(v.g, player.track.length > 0);
 
   // An occupant removed in the frame that made him was never seen in place.
   const placed = data.occupants.filter((o) => o.track.length > 0);
@@ -188,9 +193,6 @@
     return text + `${num(px(now[0]))},${num(py(now[1]))}`;
   };
   const place = (g, at) => g.setAttribute('transform', `translate(${num(px(at[0]))} ${num(py(at[1]))})`);
-  const show = (node, visible) => {
-    if (node.hidden === visible) node.hidden = !visible;
-  };
 
   function drawMap(t) {
     drawPlayer(t);
