@@ -18,7 +18,7 @@ else()
   install(TARGETS homestead_robbery homestead_host homestead-sim homestead-host-demo
           LIBRARY DESTINATION . RUNTIME DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
-                ${PROJECT_SOURCE_DIR}/sim/SCENARIOS.md DESTINATION .)
+                ${PROJECT_SOURCE_DIR}/sim/scenario/SCENARIOS.md DESTINATION .)
   set(CPACK_GENERATOR TGZ)
   set(CPACK_PACKAGE_FILE_NAME homestead_robbery-${PROJECT_VERSION}-linux-x64)
 endif()

@@ -17,9 +17,9 @@
 #include <string_view>
 #include <variant>
 
-#include "sim/runner.h"
-#include "sim/scenario.h"
-#include "sim/svg_map.h"
+#include "sim/report/map/svg_map.h"
+#include "sim/run/runner.h"
+#include "sim/scenario/scenario.h"
 
 namespace {
 

@@ -14,7 +14,15 @@
 #include <unistd.h>
 #if HOMESTEAD_SANITIZE
 #include <ucontext.h>
+// GCC says __SANITIZE_ADDRESS__; clang says it through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
+#define HOMESTEAD_FIBRE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HOMESTEAD_FIBRE_ASAN 1
+#endif
+#endif
+#if HOMESTEAD_FIBRE_ASAN
 #include <sanitizer/asan_interface.h>
 #include <sanitizer/common_interface_defs.h>
 #endif
@@ -39,6 +47,7 @@ thread_local Fibre* tCurrent = nullptr;
 struct Fibre::Switch {
   void* fibre = nullptr;  // from CreateFiberEx; owns the fibre's stack
   void* owner = nullptr;  // the fibre of the thread that resumed this one
+  std::size_t stackBytes = 0;
 
   // A fibre routine must never return (that would end the thread): once the
   // entry is done, control goes back to the owner for good.
@@ -49,11 +58,18 @@ struct Fibre::Switch {
   }
 
   static bool Prepare(Fibre& f, std::size_t stackBytes) {
+    f.switch_->stackBytes = stackBytes;
+    return Arm(f);
+  }
+
+  // A Win32 fibre cannot start over: each entry gets a fibre of its own.
+  static bool Arm(Fibre& f) {
     // Commit little up front; the rest of the reservation is committed as the
     // stack grows, below the guard page that Windows keeps.
     constexpr std::size_t kCommitBytes = 64 * 1024;
-    f.switch_->fibre = CreateFiberEx(kCommitBytes, stackBytes, FIBER_FLAG_FLOAT_SWITCH, &Start, &f);
-    return f.switch_->fibre != nullptr;
+    Switch& s = *f.switch_;
+    s.fibre = CreateFiberEx(kCommitBytes, s.stackBytes, FIBER_FLAG_FLOAT_SWITCH, &Start, &f);
+    return s.fibre != nullptr;
   }
 
   static void In(Fibre& f) {
@@ -78,8 +94,13 @@ struct Fibre::Switch {
   }
 
   // Frees the stack without unwinding what is on it.
-  static void Release(Fibre& f) {
+  static void Disarm(Fibre& f) {
     if (f.switch_->fibre != nullptr) DeleteFiber(f.switch_->fibre);
+    f.switch_->fibre = nullptr;
+  }
+
+  static void Release(Fibre& f) {
+    Disarm(f);
   }
 };
 
@@ -131,7 +152,7 @@ struct MappedStack {
 namespace {
 
 void StartSwitch(void** fakeStackSave, const void* bottom, std::size_t size) {
-#if defined(__SANITIZE_ADDRESS__)
+#if HOMESTEAD_FIBRE_ASAN
   __sanitizer_start_switch_fiber(fakeStackSave, bottom, size);
 #else
   (void)fakeStackSave, (void)bottom, (void)size;
@@ -139,7 +160,7 @@ void StartSwitch(void** fakeStackSave, const void* bottom, std::size_t size) {
 }
 
 void FinishSwitch(void* fakeStack, const void** oldBottom, std::size_t* oldSize) {
-#if defined(__SANITIZE_ADDRESS__)
+#if HOMESTEAD_FIBRE_ASAN
   __sanitizer_finish_switch_fiber(fakeStack, oldBottom, oldSize);
 #else
   (void)fakeStack, (void)oldBottom, (void)oldSize;
@@ -169,8 +190,12 @@ struct Fibre::Switch {
   }
 
   static bool Prepare(Fibre& f, std::size_t stackBytes) {
+    return f.switch_->stack.Map(stackBytes) && Arm(f);
+  }
+
+  // Starts the entry over at the stack's top.
+  static bool Arm(Fibre& f) {
     Switch& s = *f.switch_;
-    if (!s.stack.Map(stackBytes)) return false;
     if (getcontext(&s.fibre) != 0) return false;
     s.fibre.uc_stack.ss_sp = s.stack.Bottom();
     s.fibre.uc_stack.ss_size = s.stack.Bytes();
@@ -195,15 +220,21 @@ struct Fibre::Switch {
     FinishSwitch(s.fibreFakeStack, &s.ownerBottom, &s.ownerSize);
   }
 
-  static void Release(Fibre& f) {
+  // Drops the frames on the stack where they are. Their redzones stay
+  // poisoned unless cleared, for the next entry or whatever is mapped later
+  // at the same place.
+  static void Disarm(Fibre& f) {
     MappedStack& stack = f.switch_->stack;
-    if (stack.base == nullptr) return;
-#if defined(__SANITIZE_ADDRESS__)
-    // Clear the redzones that frames left poisoned, so that memory mapped
-    // later at the same place starts clean.
-    ASAN_UNPOISON_MEMORY_REGION(stack.Bottom(), stack.Bytes());
+#if HOMESTEAD_FIBRE_ASAN
+    if (stack.base != nullptr) ASAN_UNPOISON_MEMORY_REGION(stack.Bottom(), stack.Bytes());
+#else
+    (void)stack;
 #endif
-    stack.Unmap();
+  }
+
+  static void Release(Fibre& f) {
+    Disarm(f);
+    f.switch_->stack.Unmap();
   }
 };
 
@@ -232,8 +263,12 @@ struct Fibre::Switch {
   ~Switch() {}
 
   static bool Prepare(Fibre& f, std::size_t stackBytes) {
+    return f.switch_->stack.Map(stackBytes) && Arm(f);
+  }
+
+  // Starts the entry over at the stack's top.
+  static bool Arm(Fibre& f) {
     Switch& s = *f.switch_;
-    if (!s.stack.Map(stackBytes)) return false;
     ctx::stack_context context;
     context.sp = static_cast<char*>(s.stack.Bottom()) + s.stack.Bytes();
     context.size = s.stack.Bytes();
@@ -258,11 +293,17 @@ struct Fibre::Switch {
     s.owner = std::move(s.owner).resume();
   }
 
-  static void Release(Fibre& f) {
+  // Drops the frames on the stack where they are. Only a finished fibre's
+  // handle is empty and safe to destroy; any other is forgotten.
+  static void Disarm(Fibre& f) {
     Switch& s = *f.switch_;
-    // Only a finished fibre's handle is empty and safe to destroy.
     if (s.prepared && f.finished()) s.suspended.~fiber();
-    s.stack.Unmap();
+    s.prepared = false;
+  }
+
+  static void Release(Fibre& f) {
+    Disarm(f);
+    f.switch_->stack.Unmap();
   }
 };
 
@@ -279,6 +320,18 @@ Fibre::Fibre(Entry entry) : entry_(std::move(entry)), switch_(std::make_unique<S
 
 Fibre::~Fibre() {
   Switch::Release(*this);
+}
+
+bool Fibre::Restart(Entry entry) {
+  if (tCurrent == this) return false;
+  Switch::Disarm(*this);
+  entry_ = std::move(entry);
+  started_ = false;
+  threw_ = false;
+  thrownWhat_.clear();
+  // Without a context to switch to, Resume must do nothing.
+  finished_ = !Switch::Arm(*this);
+  return !finished_;
 }
 
 void Fibre::RunEntry() {

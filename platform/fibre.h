@@ -43,6 +43,14 @@ class Fibre {
   Fibre(const Fibre&) = delete;
   Fibre& operator=(const Fibre&) = delete;
 
+  // Abandons the entry where it stands, as the destructor does, and prepares
+  // `entry` to run from its start at the next Resume(), on the same stack:
+  // a host that runs one script after another maps its stack once. False
+  // when called on the fibre itself (nothing changes), or when no context
+  // can be had (on Windows each entry gets a new Win32 fibre): the fibre is
+  // then finished.
+  bool Restart(Entry entry);
+
   // Runs the fibre until it yields or its entry returns. Does nothing when it
   // is finished, or when called on a fibre (nesting is not supported).
   void Resume();

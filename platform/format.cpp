@@ -28,6 +28,16 @@ std::string FixedTriple(double x, double y, double z, std::string_view separator
   return text;
 }
 
+std::string CoordsText(double x, double y, double z) {
+  return "(" + FixedTriple(x, y, z, ", ") + ")";
+}
+
+std::string Hex32(uint32_t value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "0x%08X", value);
+  return buffer;
+}
+
 std::string Quoted(std::string_view text) {
   std::string quoted;
   quoted.reserve(text.size() + 2);

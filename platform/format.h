@@ -4,6 +4,7 @@
 #ifndef HOMESTEAD_PLATFORM_FORMAT_H
 #define HOMESTEAD_PLATFORM_FORMAT_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,12 @@ std::string Fixed(double value, int decimals);
 // "x<sep>y<sep>z", each to two decimals: "2626.33, 1545.28, 115.69" with
 // ", ", or the "x y z" a scenario file accepts with " ".
 std::string FixedTriple(double x, double y, double z, std::string_view separator);
+
+// "(x, y, z)", each to two decimals: a position in the world's event log.
+std::string CoordsText(double x, double y, double z);
+
+// "0x0123ABCD": a hash or model the world has no name for.
+std::string Hex32(uint32_t value);
 
 // `text` in double quotes, as it stands.
 std::string Quoted(std::string_view text);

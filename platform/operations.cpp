@@ -34,8 +34,8 @@ constexpr bool IsAddress(ArgKind kind) {
 }
 
 constexpr Operation Op(OpId id, std::string_view name, uint64_t hash, ResultKind result,
-                       std::initializer_list<ArgKind> args) {
-  Operation op{id, name, hash, result, static_cast<uint8_t>(args.size()), {}, {}, 0, 0, 0};
+                       Cadence cadence, std::initializer_list<ArgKind> args) {
+  Operation op{id, name, hash, result, cadence, static_cast<uint8_t>(args.size()), {}, {}, 0, 0, 0};
   std::size_t i = 0;
   for (ArgKind kind : args) {
     const auto bit = static_cast<uint16_t>(1u << i);
@@ -53,8 +53,8 @@ constexpr auto kTable = [] {
   using enum ArgKind;
   return std::array<Operation, kOperationCount>{{
 #define HOMESTEAD_KINDS(...) __VA_ARGS__
-#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) \
-  Op(OpId::k##name, #name, hash, ResultKind::result, {HOMESTEAD_KINDS args}),
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames, cadence) \
+  Op(OpId::k##name, #name, hash, ResultKind::result, Cadence::cadence, {HOMESTEAD_KINDS args}),
 #include "platform/operations.def"
 #undef HOMESTEAD_OPERATION
 #undef HOMESTEAD_KINDS

@@ -1,10 +1,10 @@
 // The host's table of operations and the decoding of one call.
 //
 // Every operation a plug-in may call is listed once, in operations.def, with
-// its name, its 64-bit hash, the kind of each argument in push order and the
-// kind of its result; this header and the table expand that one list. The dispatcher (host.h) looks
-// a hash up here, checks the argument count, decodes the pushed 64-bit slots by the listed kinds
-// and encodes the answer into the result slots.
+// its name, its 64-bit hash, the kind of each argument in push order, the
+// kind of its result and its cadence; this header and the table expand that one list. The
+// dispatcher (host.h) looks a hash up here, checks the argument count, decodes the pushed 64-bit
+// slots by the listed kinds and encodes the answer into the result slots.
 //
 // Slot encodings: a 32-bit value in the low half with the high half zero; a
 // float as its single-precision bit pattern in the low half; a text or an
@@ -39,9 +39,13 @@ enum class ArgKind : uint8_t {
 
 enum class ResultKind : uint8_t { kNone, kInt32, kUint32, kBool, kFloat, kUint64, kVector3 };
 
+// How often a plug-in makes a call: kPolling for the queries made every
+// frame (a trace can leave them out), kOnDemand for the rest.
+enum class Cadence : uint8_t { kOnDemand, kPolling };
+
 // One entry per operation, in table order.
 enum class OpId : uint8_t {
-#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) k##name,
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames, cadence) k##name,
 #include "platform/operations.def"
 #undef HOMESTEAD_OPERATION
   kCount,
@@ -49,7 +53,7 @@ enum class OpId : uint8_t {
 
 // Each operation's hash by name, for code that needs it as a constant.
 namespace op_hash {
-#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) \
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames, cadence) \
   inline constexpr uint64_t k##name = hash;
 #include "platform/operations.def"
 #undef HOMESTEAD_OPERATION
@@ -65,6 +69,7 @@ struct Operation {
   std::string_view name;
   uint64_t hash;
   ResultKind result;
+  Cadence cadence;
   uint8_t argCount;
   std::array<ArgKind, kMaxOperationArgs> args;
   // Derived from `args`, so that the dispatcher checks a call's slots
@@ -106,7 +111,7 @@ constexpr std::size_t HomeSlot(uint64_t hash) {
 
 inline constexpr std::array<HashSlot, kHashSlotCount> kIndexByHash = [] {
   constexpr std::array<uint64_t, kOperationCount> kHashes = {{
-#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) hash,
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames, cadence) hash,
 #include "platform/operations.def"
 #undef HOMESTEAD_OPERATION
   }};

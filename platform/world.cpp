@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include "platform/format.h"
@@ -13,19 +14,6 @@ namespace {
 
 constexpr int32_t kMinutesPerDay = 24 * 60;
 constexpr double kSecondsPerDay = 24.0 * 3600.0;
-// String handles use the upper half too, so that a caller who cuts one down
-// to 32 bits hands back a handle that resolves to nothing.
-constexpr uint64_t kVarStringBase = 0x5354520000000000;
-
-std::string Coords(const Vec3& v) {
-  return "(" + FixedTriple(v.x, v.y, v.z, ", ") + ")";
-}
-
-std::string Hex32(uint32_t v) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "0x%08X", v);
-  return buffer;
-}
 
 }  // namespace
 
@@ -38,66 +26,32 @@ uint32_t TextHash(std::string_view text) {
   return hash;
 }
 
+namespace {
+
+constexpr std::string_view kTaskNames[] = {
+#define HOMESTEAD_TASK_KIND(name, text) text,
+#include "platform/task_kinds.def"
+#undef HOMESTEAD_TASK_KIND
+};
+static_assert(std::size(kTaskNames) == kTaskKindCount, "one name per task kind");
+
+constexpr std::string_view kEventKindNames[] = {
+#define HOMESTEAD_EVENT_KIND(name, text) text,
+#include "platform/event_kinds.def"
+#undef HOMESTEAD_EVENT_KIND
+};
+static_assert(std::size(kEventKindNames) == kEventKindCount, "one name per event kind");
+
+}  // namespace
+
 std::string_view TaskName(TaskKind kind) {
-  switch (kind) {
-    case TaskKind::kNone:
-      return "none";
-    case TaskKind::kScenario:
-      return "scenario";
-    case TaskKind::kDefaultIdle:
-      return "default idle";
-    case TaskKind::kTurnToFace:
-      return "turn to face";
-    case TaskKind::kAimAt:
-      return "aim at";
-    case TaskKind::kCombat:
-      return "combat";
-    case TaskKind::kHandsUp:
-      return "hands up";
-    case TaskKind::kFlee:
-      return "flee from";
-  }
-  return "?";
+  const auto index = static_cast<std::size_t>(kind);
+  return index < std::size(kTaskNames) ? kTaskNames[index] : "?";
 }
 
 std::string_view EventKindName(EventKind kind) {
-  switch (kind) {
-    case EventKind::kBlipAdded:
-      return "blip added";
-    case EventKind::kBlipLabelled:
-      return "blip labelled";
-    case EventKind::kBlipRemoved:
-      return "blip removed";
-    case EventKind::kPedCreated:
-      return "ped created";
-    case EventKind::kObjectCreated:
-      return "object created";
-    case EventKind::kCreationFailed:
-      return "creation failed";
-    case EventKind::kEntityDeleted:
-      return "entity deleted";
-    case EventKind::kPedKilled:
-      return "ped killed";
-    case EventKind::kObjectTaken:
-      return "object taken";
-    case EventKind::kTaskGiven:
-      return "task given";
-    case EventKind::kTasksCleared:
-      return "tasks cleared";
-    case EventKind::kWeaponGiven:
-      return "weapon given";
-    case EventKind::kWeaponDrawn:
-      return "weapon drawn";
-    case EventKind::kSpeech:
-      return "speech";
-    case EventKind::kSpeechSilenced:
-      return "speech silenced";
-    case EventKind::kObjectiveShown:
-      return "objective shown";
-    case EventKind::kObjectiveCleared:
-      return "objective cleared";
-  }
-  return "?";
+  const auto index = static_cast<std::size_t>(kind);
+  return index < std::size(kEventKindNames) ? kEventKindNames[index] : "?";
 }
 
 int64_t DefaultSpeechDurationMs(std::string_view line, int32_t variation) {
@@ -237,15 +191,11 @@ int32_t World::RandomIntInRange(int32_t min, int32_t max) {
 // --- Entities ---------------------------------------------------------------------------
 
 const Entity* World::FindEntity(int32_t handle) const {
-  if (entityIndex_.Covers(handle)) return entityIndex_.At(handle);
-  const auto it = entities_.find(handle);
-  return it == entities_.end() ? nullptr : &it->second;
+  return entityIndex_.Find(handle, entities_);
 }
 
 Entity* World::MutableEntity(int32_t handle) {
-  if (entityIndex_.Covers(handle)) return entityIndex_.At(handle);
-  const auto it = entities_.find(handle);
-  return it == entities_.end() ? nullptr : &it->second;
+  return entityIndex_.Find(handle, entities_);
 }
 
 void World::AddEntity(Entity entity) {
@@ -286,7 +236,8 @@ bool World::KillPed(int32_t handle) {
   ped->speakingUntilUs = nowUs_;
   ped->task = Task{};
   Record(EventKind::kPedKilled, handle,
-         "ped " + std::to_string(handle) + " killed at " + Coords(ped->position))
+         "ped " + std::to_string(handle) + " killed at " +
+             CoordsText(ped->position.x, ped->position.y, ped->position.z))
       .position = ped->position;
   return true;
 }
@@ -345,9 +296,10 @@ int32_t World::CreatePed(uint32_t model, const Vec3& at, float heading) {
   ped.heading = heading;
   char heading_text[32];
   std::snprintf(heading_text, sizeof heading_text, "%.1f", heading);
-  WorldEvent& event = Record(EventKind::kPedCreated, ped.handle,
-                             "ped " + std::to_string(ped.handle) + " created at " + Coords(at) +
-                                 " heading " + heading_text + ", model " + Hex32(model));
+  WorldEvent& event =
+      Record(EventKind::kPedCreated, ped.handle,
+             "ped " + std::to_string(ped.handle) + " created at " + CoordsText(at.x, at.y, at.z) +
+                 " heading " + heading_text + ", model " + Hex32(model));
   event.position = at;
   event.number = static_cast<int32_t>(model);
   const int32_t handle = ped.handle;
@@ -369,7 +321,7 @@ int32_t World::CreateObject(uint32_t model, const Vec3& at) {
   object.position = at;
   WorldEvent& event = Record(EventKind::kObjectCreated, object.handle,
                              "object " + std::to_string(object.handle) + " created at " +
-                                 Coords(at) + ", model " + Hex32(model));
+                                 CoordsText(at.x, at.y, at.z) + ", model " + Hex32(model));
   event.position = at;
   event.number = static_cast<int32_t>(model);
   const int32_t handle = object.handle;
@@ -526,7 +478,7 @@ void World::ClearObjective() {
   shownObjective_.reset();
 }
 
-// --- Texts and blips ----------------------------------------------------------------------
+// --- Texts ----------------------------------------------------------------------
 
 uint32_t World::HashKey(std::string_view text) {
   const uint32_t hash = TextHash(text);
@@ -543,149 +495,6 @@ std::optional<std::string_view> World::NameOfHash(uint32_t hash) const {
 std::string World::NameOr(uint32_t hash) const {
   const auto name = NameOfHash(hash);
   return name ? std::string(*name) : Hex32(hash);
-}
-
-uint64_t World::CreateVarString(int32_t /*kind*/, std::string_view format, std::string_view text) {
-  if (format != "LITERAL_STRING") return 0;
-  varStrings_.emplace_back(text);
-  return kVarStringBase + varStrings_.size();
-}
-
-Blip* World::MutableBlip(int32_t handle) {
-  if (blipIndex_.Covers(handle)) return blipIndex_.At(handle);
-  const auto it = blips_.find(handle);
-  return it == blips_.end() ? nullptr : &it->second;
-}
-
-void World::AddBlip(Blip blip) {
-  const int32_t handle = blip.handle;
-  blipIndex_.Add(handle, &blips_.emplace(handle, std::move(blip)).first->second);
-}
-
-std::string World::BlipWords(const Blip& blip) const {
-  std::string words = "blip " + std::to_string(blip.handle);
-  if (!blip.label.empty()) words += " " + Quoted(blip.label);
-  return words;
-}
-
-int32_t World::AddBlipForCoords(uint32_t style, const Vec3& at) {
-  Blip blip;
-  blip.handle = nextBlip_++;
-  blip.coords = at;
-  blip.style = style;
-  WorldEvent& event =
-      Record(EventKind::kBlipAdded, blip.handle, BlipWords(blip) + " added at " + Coords(at));
-  event.position = at;
-  const int32_t handle = blip.handle;
-  AddBlip(std::move(blip));
-  return handle;
-}
-
-int32_t World::AddBlipForEntity(uint32_t style, int32_t entity) {
-  const Entity* e = FindEntity(entity);
-  if (e == nullptr) return 0;
-  Blip blip;
-  blip.handle = nextBlip_++;
-  blip.entity = entity;
-  blip.coords = e->position;
-  blip.style = style;
-  const char* what = e->kind == EntityKind::kPed ? " added on ped " : " added on object ";
-  WorldEvent& event =
-      Record(EventKind::kBlipAdded, blip.handle, BlipWords(blip) + what + std::to_string(entity));
-  event.other = entity;
-  event.position = e->position;
-  const int32_t handle = blip.handle;
-  AddBlip(std::move(blip));
-  // Handles only grow, so the list stays in creation order.
-  MutableEntity(entity)->blips.push_back(handle);
-  return handle;
-}
-
-void World::SetBlipSprite(int32_t blip, uint32_t sprite) {
-  if (Blip* b = MutableBlip(blip)) b->sprite = sprite;
-}
-
-void World::SetBlipScale(int32_t blip, float scale) {
-  if (Blip* b = MutableBlip(blip)) b->scale = scale;
-}
-
-bool World::SetBlipName(int32_t blip, uint64_t name) {
-  if (name <= kVarStringBase || name > kVarStringBase + varStrings_.size()) return false;
-  Blip* b = MutableBlip(blip);
-  if (b == nullptr) return true;
-  b->label = varStrings_[name - kVarStringBase - 1];
-  Record(EventKind::kBlipLabelled, blip,
-         "blip " + std::to_string(blip) + " labelled " + Quoted(b->label))
-      .text = b->label;
-  return true;
-}
-
-void World::AddBlipModifier(int32_t blip, uint32_t modifier) {
-  if (Blip* b = MutableBlip(blip)) b->modifiers.push_back(modifier);
-}
-
-void World::RemoveBlip(int32_t* handle) {
-  const auto it = blips_.find(*handle);
-  if (it == blips_.end()) return;
-  WorldEvent& event =
-      Record(EventKind::kBlipRemoved, it->first, BlipWords(it->second) + " removed");
-  event.text = it->second.label;
-  event.other = it->second.entity;
-  event.position = BlipPosition(it->second);
-  if (it->second.entity != 0) ForgetEntityBlip(it->second.entity, it->first);
-  blipIndex_.Remove(it->first);
-  blips_.erase(it);
-  *handle = 0;
-}
-
-void World::RemoveBlipsOn(int32_t entity, std::string_view why) {
-  for (auto it = blips_.begin(); it != blips_.end();) {
-    if (it->second.entity != entity) {
-      ++it;
-      continue;
-    }
-    WorldEvent& event = Record(EventKind::kBlipRemoved, it->first,
-                               BlipWords(it->second) + " removed: " + std::string(why));
-    event.text = it->second.label;
-    event.other = entity;
-    event.position = BlipPosition(it->second);
-    blipIndex_.Remove(it->first);
-    it = blips_.erase(it);
-  }
-  if (Entity* e = MutableEntity(entity)) e->blips.clear();
-}
-
-void World::ForgetEntityBlip(int32_t entity, int32_t blip) {
-  if (Entity* e = MutableEntity(entity)) std::erase(e->blips, blip);
-}
-
-std::vector<const Blip*> World::BlipsOn(int32_t entity) const {
-  std::vector<const Blip*> on;
-  for (const auto& [handle, blip] : blips_) {
-    if (blip.entity == entity) on.push_back(&blip);
-  }
-  return on;
-}
-
-Vec3 World::BlipPosition(const Blip& blip) const {
-  if (blip.entity == 0) return blip.coords;
-  const Entity* e = FindEntity(blip.entity);
-  return e != nullptr ? e->position : blip.coords;
-}
-
-int32_t World::GetBlipFromEntity(int32_t entity) {
-  Entity* e = MutableEntity(entity);
-  if (e == nullptr || e->blips.empty()) return 0;
-  // One blip is the usual case, and needs no division.
-  const std::size_t size = e->blips.size();
-  const int32_t blip = e->blips[size == 1 ? 0 : e->blipCursor % size];
-  ++e->blipCursor;
-  return blip;
-}
-
-bool World::DoesBlipExist(int32_t blip) const {
-  if (blipIndex_.Covers(blip)) return blipIndex_.At(blip) != nullptr;
-  return blips_.count(blip) != 0;
 }
 
 // --- Event log ------------------------------------------------------------------------------

@@ -38,6 +38,7 @@
 #define HOMESTEAD_PLATFORM_WORLD_H
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -69,19 +70,21 @@ uint32_t TextHash(std::string_view text);
 
 enum class EntityKind : uint8_t { kPed, kObject };
 
-// Three ped settings whose meaning lies wholly with the host; they are kept.
+// The three ped options of operations SetPedOptionA, B and C, whose meaning
+// lies wholly with the host: the world keeps their values.
 enum class PedOption : uint8_t { kA, kB, kC };
 
 enum class TaskKind : uint8_t {
-  kNone,
-  kScenario,
-  kDefaultIdle,
-  kTurnToFace,
-  kAimAt,
-  kCombat,
-  kHandsUp,
-  kFlee,
+#define HOMESTEAD_TASK_KIND(name, text) k##name,
+#include "platform/task_kinds.def"
+#undef HOMESTEAD_TASK_KIND
 };
+inline constexpr std::size_t kTaskKindCount = 0
+#define HOMESTEAD_TASK_KIND(name, text) +1
+#include "platform/task_kinds.def"
+#undef HOMESTEAD_TASK_KIND
+    ;
+// The name task_kinds.def gives the kind; "?" for a value outside it.
 std::string_view TaskName(TaskKind kind);
 
 struct Task {
@@ -133,24 +136,16 @@ struct SpeechLine {
 };
 
 enum class EventKind : uint8_t {
-  kBlipAdded,
-  kBlipLabelled,
-  kBlipRemoved,
-  kPedCreated,
-  kObjectCreated,
-  kCreationFailed,
-  kEntityDeleted,
-  kPedKilled,
-  kObjectTaken,
-  kTaskGiven,
-  kTasksCleared,
-  kWeaponGiven,
-  kWeaponDrawn,
-  kSpeech,
-  kSpeechSilenced,
-  kObjectiveShown,
-  kObjectiveCleared,
+#define HOMESTEAD_EVENT_KIND(name, text) k##name,
+#include "platform/event_kinds.def"
+#undef HOMESTEAD_EVENT_KIND
 };
+inline constexpr std::size_t kEventKindCount = 0
+#define HOMESTEAD_EVENT_KIND(name, text) +1
+#include "platform/event_kinds.def"
+#undef HOMESTEAD_EVENT_KIND
+    ;
+// The name event_kinds.def gives the kind; "?" for a value outside it.
 std::string_view EventKindName(EventKind kind);
 
 // One thing that happened, with the words a timeline prints for it.
@@ -170,7 +165,7 @@ struct WorldEvent {
 // The values of a std::map by handle, found in constant time. Handles are
 // handed out in increasing order from `first` and never reused, so the first
 // kDenseHandles of them sit densely in a vector of pointers to the map's
-// nodes (which never move); the owner asks the map for a handle beyond.
+// nodes (which never move); Find asks the map for a handle beyond.
 template <typename T>
 class HandleIndex {
  public:
@@ -178,13 +173,6 @@ class HandleIndex {
 
   explicit HandleIndex(int32_t first) : first_(first) {}
 
-  // Whether At() answers for `handle`.
-  bool Covers(int32_t handle) const { return Offset(handle) < kDenseHandles; }
-  // The value of a covered handle; nullptr when it is gone or not yet given.
-  T* At(int32_t handle) const {
-    const uint64_t offset = Offset(handle);
-    return offset < slots_.size() ? slots_[offset] : nullptr;
-  }
   void Add(int32_t handle, T* value) {
     if (!Covers(handle)) return;
     const uint64_t offset = Offset(handle);
@@ -194,10 +182,26 @@ class HandleIndex {
   void Remove(int32_t handle) {
     if (Offset(handle) < slots_.size()) slots_[Offset(handle)] = nullptr;
   }
+  // The value of `handle` in `map`, the owner's map of every value: from
+  // the index when it covers the handle, else from the map. Const through a
+  // const map.
+  template <typename Map>
+  auto Find(int32_t handle, Map& map) const -> decltype(&map.begin()->second) {
+    if (Covers(handle)) return At(handle);
+    const auto it = map.find(handle);
+    return it == map.end() ? nullptr : &it->second;
+  }
 
  private:
   uint64_t Offset(int32_t handle) const {
     return static_cast<uint64_t>(int64_t{handle} - int64_t{first_});
+  }
+  // Whether At() answers for `handle`.
+  bool Covers(int32_t handle) const { return Offset(handle) < kDenseHandles; }
+  // The value of a covered handle; nullptr when it is gone or not yet given.
+  T* At(int32_t handle) const {
+    const uint64_t offset = Offset(handle);
+    return offset < slots_.size() ? slots_[offset] : nullptr;
   }
 
   int32_t first_;
@@ -370,8 +374,7 @@ class World {
   int32_t nextBlip_ = 1;
   std::map<int32_t, Entity> entities_;
   std::map<int32_t, Blip> blips_;
-  // The handles of each entity's blips in creation order, so that
-  // GetBlipFromEntity does not walk every blip.
+  // Both maps by handle; an entity's own blips are in Entity::blips.
   HandleIndex<Entity> entityIndex_{kPlayerHandle};
   HandleIndex<Blip> blipIndex_{1};
   std::map<uint32_t, int64_t> modelRequests_;  // model -> frame of the request

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "encounter/conversations.h"
 #include "encounter/objectives.h"
 #include "encounter/speech.h"
 #include "host/host_api.h"

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "encounter/conversations.h"
 #include "encounter/spawning.h"
 #include "encounter/speech.h"
 #include "host/host_api.h"

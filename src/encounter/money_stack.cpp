@@ -9,10 +9,9 @@ namespace homestead {
 
 namespace {
 constexpr uint32_t kMoneyStackModel = 0xFC40AF1B;
-constexpr const char* kLootBlipSprite = "blip_cash_bag";
-constexpr float kLootBlipScale = 0.7f;
+constexpr host::MarkerLook kLootBlipLook = {"blip_cash_bag", 0.7f,
+                                            "BLIP_MODIFIER_COMPANION_OBJECTIVE"};
 constexpr const char* kLootBlipLabel = "Money Stack";
-constexpr const char* kLootBlipModifier = "BLIP_MODIFIER_COMPANION_OBJECTIVE";
 }  // namespace
 
 void SpawnMoneyStack(int32_t homesteadId) {
@@ -27,10 +26,7 @@ void SpawnMoneyStack(int32_t homesteadId) {
   if (h.lootObject == 0) return;
 
   h.lootBlip = host::AddBlipForEntity(host::kMarkerBlipStyle, h.lootObject);
-  host::SetBlipSprite(h.lootBlip, host::HashKey(kLootBlipSprite));
-  host::SetBlipScale(h.lootBlip, kLootBlipScale);
-  host::SetBlipLabel(h.lootBlip, kLootBlipLabel);
-  host::AddBlipModifier(h.lootBlip, host::HashKey(kLootBlipModifier));
+  host::StyleMarkerBlip(h.lootBlip, kLootBlipLook, kLootBlipLabel);
   h.lootBlipActive = true;
 }
 

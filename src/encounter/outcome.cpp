@@ -1,5 +1,6 @@
 #include "encounter/outcome.h"
 
+#include "encounter/conversations.h"
 #include "encounter/objectives.h"
 #include "encounter/speech.h"
 #include "host/host_api.h"

@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "encounter/conversations.h"
 #include "encounter/distances.h"
 #include "encounter/outcome.h"
 #include "encounter/speech.h"

@@ -16,10 +16,10 @@ void SpawnDefender(Homestead& h, const DefenderSpawn& s) {
   // Kept even when 0, so every defender keeps its catalogue index.
   h.defenders.push_back(ped);
   host::SetPedRelationshipGroup(ped, host::HashKey(kDefenderGroup));
-  host::SetPedSetupSwitch1(ped, host::kSwitchOn);
-  host::SetPedSetupSwitch2(ped, host::kSwitchOn);
+  host::SetPedOptionA(ped, host::kSwitchOn);
+  host::SetPedOptionB(ped, host::kSwitchOn);
   host::SetPedPromptName(ped, kDefenderPrompt);
-  host::SetPedSetupSwitch3(ped, host::kSwitchOff);
+  host::SetPedOptionC(ped, host::kSwitchOff);
   if (s.scenario == nullptr) {
     host::TaskDefaultIdle(ped);
   } else {

@@ -1,11 +1,11 @@
-// Speech playback and the conversation tables read by the dialogue stages.
+// Speech playback and the conversation types the dialogue stages use.
 //
 // A conversation is a constant table of steps; RunConversation says them in
-// order, each with SayAndWait, so that lines never overlap.
+// order, each with SayAndWait, so that lines never overlap. The tables are in
+// encounter/conversations.h.
 #ifndef HOMESTEAD_ENCOUNTER_SPEECH_H
 #define HOMESTEAD_ENCOUNTER_SPEECH_H
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -59,18 +59,6 @@ void RunConversation(Conversation conversation, const Speakers& speakers);
 // Picks case RandomIntInRange(0, cases.size()). A host answer outside that
 // range picks nothing and the result is empty: such a conversation says nothing.
 Conversation DrawConversation(std::span<const Conversation> cases);
-
-// --- Conversation tables -----------------------------------------------------
-// Approach at 32 m: player, then first and second occupant (four cases).
-extern const std::array<Conversation, 4> kApproachConversations;
-// Confrontation at 20 m: leader and player, seven lines (seven cases).
-extern const std::array<Conversation, 7> kConfrontationConversations;
-// Surrender of the last defender with the player (five cases).
-extern const std::array<Conversation, 5> kSurrenderConversations;
-// Parting exchange as the defender flees (ten cases).
-extern const std::array<Conversation, 10> kPartingConversations;
-// The player's closing lines after the robbery (eight cases).
-extern const std::array<Conversation, 8> kOutcomeConversations;
 
 }  // namespace homestead
 

@@ -11,4 +11,11 @@ void SetBlipLabel(Blip blip, const char* label) {
   SetBlipName(blip, CreateVarString(kLiteralStringKind, kLiteralStringFormat, label));
 }
 
+void StyleMarkerBlip(Blip blip, const MarkerLook& look, const char* label) {
+  SetBlipSprite(blip, HashKey(look.sprite));
+  SetBlipScale(blip, look.scale);
+  SetBlipLabel(blip, label);
+  AddBlipModifier(blip, HashKey(look.modifier));
+}
+
 }  // namespace homestead::host

@@ -187,11 +187,11 @@ void SetPedRelationshipGroup(Ped ped, Hash group) {
   Call(op::kSetPedRelationshipGroup, ped, group);
 }
 
-void SetPedSetupSwitch1(Ped ped, int32_t value) {
+void SetPedOptionA(Ped ped, int32_t value) {
   Call(op::kSetPedOptionA, ped, value);
 }
 
-void SetPedSetupSwitch2(Ped ped, int32_t value) {
+void SetPedOptionB(Ped ped, int32_t value) {
   Call(op::kSetPedOptionB, ped, value);
 }
 
@@ -199,7 +199,7 @@ void SetPedPromptName(Ped ped, const char* name) {
   Call(op::kSetPedPromptName, ped, name);
 }
 
-void SetPedSetupSwitch3(Ped ped, int32_t value) {
+void SetPedOptionC(Ped ped, int32_t value) {
   Call(op::kSetPedOptionC, ped, value);
 }
 

@@ -148,17 +148,17 @@ Object CreateObject(uint32_t model, const Vector3& position);           // trail
 void DeleteEntity(Entity* entity);
 
 // --- Ped set-up --------------------------------------------------------------
-// The host's three per-ped set-up switches (operations SetPedOptionA, B and
-// C), each taking kSwitchOn or kSwitchOff. What they change is the host's
+// The host's three per-ped options, named as the operations are, each a
+// switch taking kSwitchOn or kSwitchOff. What they change is the host's
 // business; the plug-in gives every occupant the first two on and the third
 // off, around his prompt name.
 inline constexpr int32_t kSwitchOff = 0;
 inline constexpr int32_t kSwitchOn = 1;
 void SetPedRelationshipGroup(Ped ped, Hash group);
-void SetPedSetupSwitch1(Ped ped, int32_t value);
-void SetPedSetupSwitch2(Ped ped, int32_t value);
+void SetPedOptionA(Ped ped, int32_t value);
+void SetPedOptionB(Ped ped, int32_t value);
 void SetPedPromptName(Ped ped, const char* name);
-void SetPedSetupSwitch3(Ped ped, int32_t value);
+void SetPedOptionC(Ped ped, int32_t value);
 
 // --- Tasks -------------------------------------------------------------------
 void TaskStartScenarioInPlace(Ped ped, Hash scenario);  // -1, 1, 0, 0, 0, 0

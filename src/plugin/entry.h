@@ -5,11 +5,18 @@
 
 #include <cstdint>
 
+// The plug-in is built with hidden visibility; its entry is the exception. On
+// Windows the export is the one the .def file lists.
+#if defined(__GNUC__)
+#define HOMESTEAD_EXPORT [[gnu::visibility("default")]]
+#else
+#define HOMESTEAD_EXPORT
+#endif
+
 // The library's one exported function. Attach registers ScriptMain with the
 // script hook, detach unregisters it; thread notifications do nothing. It
 // returns 1 for every reason.
-extern "C" __attribute__((visibility("default"))) int LibraryEntry(void* module, uint32_t reason,
-                                                                   void* reserved);
+extern "C" HOMESTEAD_EXPORT int LibraryEntry(void* module, uint32_t reason, void* reserved);
 
 namespace homestead {
 

@@ -33,7 +33,10 @@ inline constexpr uint32_t kDefenderModel = 0x3F094007;
 inline constexpr const char* kCampFire = "CC_WORLD_HUMAN_CAMP_FIRE_STAND";
 inline constexpr const char* kCoffee = "WORLD_HUMAN_COFFEE_DRINK";
 inline constexpr const char* kSmoke = "WORLD_HUMAN_SMOKE";
-inline constexpr const char* kNoScenarioName = "";
+// An empty name: the occupant is still told to start a scenario, the one
+// the host knows by the hash of "" (a null scenario gives the default idle
+// task instead).
+inline constexpr const char* kEmptyScenarioName = "";
 
 // Homestead 1, then homestead 7: this is also the registry's walk order.
 // Occupants as {scenario, heading, position, model}; a null scenario gives the
@@ -43,7 +46,7 @@ inline constexpr CatalogueEntry kCatalogue[] = {
      Vector3(2626.33f, 1695.275f, 115.693f),
      Vector3(2623.609f, 1696.502f, 115.75f),
      {{
-         {kNoScenarioName, 271.229f, Vector3(2628.946f, 1693.758f, 115.575f), kDefenderModel},
+         {kEmptyScenarioName, 271.229f, Vector3(2628.946f, 1693.758f, 115.575f), kDefenderModel},
          {kCampFire, 208.705f, Vector3(2630.234f, 1697.852f, 115.703f), kDefenderModel},
          {kCampFire, 260.29f, Vector3(2624.169f, 1695.421f, 115.8f), kDefenderModel},
          {kCampFire, 20.546f, Vector3(2626.732f, 1692.672f, 115.69f), kDefenderModel},
@@ -54,7 +57,7 @@ inline constexpr CatalogueEntry kCatalogue[] = {
      Vector3(2308.75f, -331.853f, 41.899f),
      Vector3(2311.577f, -331.112f, 44.17f),
      {{
-         {kNoScenarioName, 187.084f, Vector3(2308.686f, -332.154f, 44.535f), kDefenderModel},
+         {kEmptyScenarioName, 187.084f, Vector3(2308.686f, -332.154f, 44.535f), kDefenderModel},
          {kCoffee, 96.742f, Vector3(2307.768f, -330.821f, 44.535f), kDefenderModel},
          {kSmoke, 157.0f, Vector3(2307.275f, -334.121f, 41.899f), kDefenderModel},
          {kCoffee, 57.766f, Vector3(2312.128f, -327.337f, 41.884f), kDefenderModel},

@@ -3,13 +3,13 @@
 #ifndef HOMESTEAD_REGISTRY_HOME_BLIP_H
 #define HOMESTEAD_REGISTRY_HOME_BLIP_H
 
+#include "host/blips.h"
 #include "registry/homestead.h"
 
 namespace homestead {
 
-inline constexpr const char* kHomeBlipSprite = "blip_robbery_home";
-inline constexpr float kHomeBlipScale = 0.6f;
-inline constexpr const char* kHomeBlipModifier = "BLIP_MODIFIER_SCALE_2";
+inline constexpr host::MarkerLook kHomeBlipLook = {"blip_robbery_home", 0.6f,
+                                                   "BLIP_MODIFIER_SCALE_2"};
 inline constexpr const char* kStartupHomeLabel = "Galdervine";
 inline constexpr const char* kRestoredHomeLabel = "Tarnwick";
 

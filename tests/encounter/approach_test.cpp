@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "encounter/conversations.h"
 #include "encounter/host_trace.h"
+#include "encounter/objectives.h"
 #include "encounter/scripted_world.h"
 #include "encounter/stages.h"
 
@@ -18,7 +20,6 @@ namespace op = world::op;
 
 const Vector3 kCenter(0.0f, 0.0f, 0.0f);
 const Vector3 kLoot(2.0f, 0.0f, 0.0f);
-constexpr const char* kObjective = "Search the ~COLOR_YELLOW~homestead~s~ for the valuables";
 
 // Occupants A, a body, B, a vanished one and C: the living are A, B and C.
 struct Occupants {
@@ -36,41 +37,29 @@ Occupants PutOccupants(ScriptedWorld& w, Homestead& h) {
   return o;
 }
 
-TEST(ApproachTest, EveryCaseSaysItsThreeLines) {
-  for (int32_t c = 0; c < 4; ++c) {
+TEST(ApproachTest, EveryCaseSaysItsLines) {
+  for (std::size_t c = 0; c < kApproachConversations.size(); ++c) {
     SCOPED_TRACE("case " + std::to_string(c));
     ScriptedWorld w;
     Homestead& h = w.AddHomestead(1, kCenter, kLoot);
     const Occupants o = PutOccupants(w, h);
     // First speaker C (living index 2), then a redraw of C, then A.
-    const int32_t first = o.c, second = o.a;
-    const std::vector<std::vector<ExpectedLine>> conversations = {
-        {{world::kPlayer, "HUNTING_START", 3, 4, 0},
-         {first, "CHAT_PEDTYPE_DIALOG", 1, 3, 0},
-         {second, "CHAT_PEDTYPE_DIALOG_RESPONSE", 1, 2, 0}},
-        {{world::kPlayer, "HUNTING_START", 6, 8, 0},
-         {first, "CHAT_PATROL", 1, 3, 0},
-         {second, "CHAT_PATROL_SUPPORT_RESPONSE", 1, 3, 0}},
-        {{world::kPlayer, "HUNTING_START", 9, 11, 0},
-         {first, "CHAT_PEDTYPE_DIALOG", 1, 3, 0},
-         {second, "CHAT_PEDTYPE_DIALOG_RESPONSE", 1, 2, 0}},
-        {{world::kPlayer, "HUNTING_START", 6, 8, 0},
-         {first, "CHAT_ROADBLOCK", 1, 3, 0},
-         {second, "CHAT_ROADBLOCK_SUPPORT_RESPONSE", 1, 2, 0}},
-    };
-    w.QueueRandom({2, 2, 0, c});
-    world::QueueTopVariations(w, conversations[c]);
+    const std::vector<ExpectedLine> lines =
+        world::LinesOf(kApproachConversations[c],
+                       {.player = world::kPlayer, .firstOccupant = o.c, .secondOccupant = o.a});
+    w.QueueRandom({2, 2, 0, static_cast<int32_t>(c)});
+    world::QueueTopVariations(w, lines);
 
     RunApproachDialogue(1);
 
-    world::ExpectLines(w, 0, conversations[c]);
+    world::ExpectLines(w, 0, lines);
     ASSERT_GE(w.draws.size(), 4u);
     for (int i = 0; i < 3; ++i) {
       EXPECT_EQ(w.draws[i].min, 0);
       EXPECT_EQ(w.draws[i].max, 3) << "speakers are drawn from the living only";
     }
     EXPECT_EQ(w.draws[3].min, 0);
-    EXPECT_EQ(w.draws[3].max, 4);
+    EXPECT_EQ(w.draws[3].max, static_cast<int32_t>(kApproachConversations.size()));
     EXPECT_TRUE(h.approachDone);
 
     // The objective is posted, shown for a frame and cleared before anyone talks.
@@ -83,7 +72,7 @@ TEST(ApproachTest, EveryCaseSaysItsThreeLines) {
                             "RandomIntInRange"));
     const auto texts = fake::FakeHook::Get().CallsOf(op::kSetObjectiveText);
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(fake::Text(texts[0].args[0]), kObjective);
+    EXPECT_EQ(fake::Text(texts[0].args[0]), kApproachObjective);
   }
 }
 
@@ -152,11 +141,11 @@ TEST(ApproachTest, FewerThanTwoLivingSayNothingUntilASecondLives) {
 
 TEST(ApproachTest, OutOfRangeDrawsSayNothing) {
   const std::vector<std::vector<int32_t>> answers = {
-      {3},         // first speaker past the three living
-      {-1},        // first speaker below
-      {0, 7},      // second speaker past the list
-      {0, 1, 4},   // case past the four conversations
-      {0, 1, -2},  // case below
+      {3},     // first speaker past the three living
+      {-1},    // first speaker below
+      {0, 7},  // second speaker past the list
+      {0, 1, static_cast<int32_t>(kApproachConversations.size())},  // case past the last
+      {0, 1, -2},                                                   // case below
   };
   for (const std::vector<int32_t>& a : answers) {
     SCOPED_TRACE("answers starting with " + std::to_string(a[0]) + ", " + std::to_string(a.size()) +

@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "encounter/conversations.h"
 #include "encounter/host_trace.h"
 #include "encounter/scripted_world.h"
 #include "encounter/stages.h"
@@ -26,52 +27,6 @@ const Vector3 kCenter(0.0f, 0.0f, 0.0f);
 const Vector3 kLoot(2.0f, 0.0f, 0.0f);
 constexpr const char* kShotgun = "weapon_shotgun_pump";
 
-struct ConversationCase {
-  std::array<const char*, 4> leader;  // steps 1, 3, 5 and 7
-  std::array<const char*, 3> player;  // steps 2, 4 and 6
-  int32_t closingMax;                 // the leader's last line draws from (1, closingMax)
-};
-
-const std::array<ConversationCase, 7> kCases = {{
-    {{"GANG_INTERACT_APPROACH_TERRITORY", "HANDS_UP", "HANDS_UP_LAST_CHANCE",
-      "CALLOUT_JUST_KILL_EM_MALE"},
-     {"RE_TH_FTH_V1_SPOOK_RESP", "RE_TH_PLN_V1_ROB_ALT", "RE_BTR_FTH_V1_HOGTIE_RESP_C"},
-     3},
-    {{"WHO_GOES_THERE", "GANG_INTERACT_APPROACH", "HANDS_UP_EXTREME",
-      "CALLOUT_FOLLOW_ROB_ATTACK_MALE"},
-     {"RE_BA_RKR_V2_PLAYER_POS_A0", "RE_TGH_CHS_V3_PL_ROB", "RE_TH_MTN_V1_ROB_B"},
-     3},
-    {{"GANG_INTERACT_CHAT_WILDERNESS", "HANDS_UP", "HANDS_UP_EXTREME",
-      "CALLOUT_FOLLOW_ROB_ATTACK_NEUTRAL"},
-     {"RE_BTR_FTH_V2_GREET", "RE_TGH_MTN_V1_ROB", "RE_BTR_FTH_V2_HOGTIE_RESP_C"},
-     2},
-    {{"WHO_GOES_THERE", "GANG_INTERACT_APPROACH_TERRITORY", "HANDS_UP_LAST_CHANCE",
-      "ARRIVAL_COMBAT_NEUTRAL"},
-     {"RE_CP_SWM_ALL_GREET", "RE_CW_LWL_V2_PLY_ROB", "RE_RC_ODR_V1_AGGRO_REUD_RESP_B"},
-     2},
-    {{"WHO_GOES_THERE", "GANG_INTERACT_APPROACH_TERRITORY", "HANDS_UP_LAST_CHANCE",
-      "ARRIVAL_COMBAT_NEUTRAL"},
-     {"HIDEOUT_TL_V1_ILO_PLAYER_NEG_A0", "HIDEOUT_TL_V2_ILO_PLAYER_POS_A0",
-      "RE_ODT_VAL_V1_ANTAGONIZE"},
-     2},
-    {{"WHO_GOES_THERE", "GANG_INTERACT_APPROACH_TERRITORY", "HANDS_UP_LAST_CHANCE",
-      "ARRIVAL_COMBAT_NEUTRAL"},
-     {"RE_ODT_VAL_V1_GREET", "HIDEOUT_TW_PL_ANT_02_G2", "RE_ODT_VAL_V2_ANTAGONIZE"},
-     2},
-    {{"WHO_GOES_THERE", "GANG_INTERACT_APPROACH_TERRITORY", "HANDS_UP_LAST_CHANCE",
-      "ARRIVAL_COMBAT_NEUTRAL"},
-     {"HIDEOUT_TW_PL_GRT_G2", "HIDEOUT_TW_PL_ANT_02_G1", "HIDEOUT_TW_PL_ANT_02_LO2"},
-     2},
-}};
-
-std::vector<ExpectedLine> LinesOf(const ConversationCase& c, int32_t leader) {
-  constexpr int32_t p = world::kPlayer;
-  return {{leader, c.leader[0], 1, 3, 0},           {p, c.player[0], 1, 2, 0},
-          {leader, c.leader[1], 1, 3, 0},           {p, c.player[1], 1, 2, 0},
-          {leader, c.leader[2], 1, 3, 0},           {p, c.player[2], 1, 2, 0},
-          {leader, c.leader[3], 1, c.closingMax, 0}};
-}
-
 // The calls of a run other than hashing and speech.
 std::vector<fake::Event> ActionCalls() {
   static const std::set<uint64_t> kSpeech = {op::kHashKey, op::kRandomIntInRange,
@@ -83,21 +38,22 @@ std::vector<fake::Event> ActionCalls() {
   return calls;
 }
 
-TEST(ConfrontationTest, EveryCaseSaysItsSevenLines) {
-  for (int32_t c = 0; c < 7; ++c) {
+TEST(ConfrontationTest, EveryCaseSaysItsLines) {
+  for (std::size_t c = 0; c < kConfrontationConversations.size(); ++c) {
     SCOPED_TRACE("case " + std::to_string(c));
     ScriptedWorld w;
     Homestead& h = w.AddHomestead(1, kCenter, kLoot);
     for (int i = 0; i < 3; ++i) h.defenders.push_back(w.AddPed(Vector3(5.0f + i, 0, 0)));
-    const std::vector<ExpectedLine> lines = LinesOf(kCases[c], h.defenders[0]);
-    w.QueueRandom({c});
+    const std::vector<ExpectedLine> lines = world::LinesOf(
+        kConfrontationConversations[c], {.player = world::kPlayer, .leader = h.defenders[0]});
+    w.QueueRandom({static_cast<int32_t>(c)});
     world::QueueTopVariations(w, lines);
 
     RunConfrontation(1);
 
     ASSERT_FALSE(w.draws.empty());
     EXPECT_EQ(w.draws[0].min, 0);
-    EXPECT_EQ(w.draws[0].max, 7);
+    EXPECT_EQ(w.draws[0].max, static_cast<int32_t>(kConfrontationConversations.size()));
     world::ExpectLines(w, 0, lines);
     EXPECT_TRUE(h.confronted);
   }
@@ -255,7 +211,7 @@ TEST(ConfrontationTest, RunsOnlyWhenUnsuppressedAndNotYetConfronted) {
 }
 
 TEST(ConfrontationTest, OutOfRangeCaseSaysNothing) {
-  for (int32_t answer : {7, -1, 99}) {
+  for (int32_t answer : {static_cast<int32_t>(kConfrontationConversations.size()), -1, 99}) {
     SCOPED_TRACE("host answers " + std::to_string(answer));
     ScriptedWorld w;
     Homestead& h = w.AddHomestead(1, kCenter, kLoot);

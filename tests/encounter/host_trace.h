@@ -10,10 +10,13 @@
 #include <cstring>
 #include <initializer_list>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "encounter/conversations.h"
 #include "encounter/scripted_world.h"
+#include "encounter/speech.h"
 #include "support/fake_hook.h"
 
 namespace homestead::world {
@@ -128,6 +131,51 @@ struct ExpectedLine {
   int32_t max;
   uint32_t pollMs;
 };
+
+// The lines `conversation` says, read from the plug-in's table, with its
+// roles played by `speakers`.
+inline std::vector<ExpectedLine> LinesOf(Conversation conversation, const Speakers& speakers) {
+  std::vector<ExpectedLine> lines;
+  for (const SpeechStep& step : conversation) {
+    int32_t ped = 0;
+    switch (step.speaker) {
+      case Speaker::kPlayer:
+        ped = speakers.player;
+        break;
+      case Speaker::kFirstOccupant:
+        ped = speakers.firstOccupant;
+        break;
+      case Speaker::kSecondOccupant:
+        ped = speakers.secondOccupant;
+        break;
+      case Speaker::kLeader:
+        ped = speakers.leader;
+        break;
+      case Speaker::kLastDefender:
+        ped = speakers.lastDefender;
+        break;
+    }
+    lines.push_back({ped, step.line, step.min, step.max, step.pollMs});
+  }
+  return lines;
+}
+
+// The index of the case of `cases` whose lines were said from `first` on, the
+// player's by the player; cases.size() when none was.
+inline std::size_t SaidCase(const ScriptedWorld& w, std::size_t first,
+                            std::span<const Conversation> cases) {
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    const Conversation steps = cases[c];
+    bool said = first + steps.size() <= w.spoken.size();
+    for (std::size_t i = 0; said && i < steps.size(); ++i) {
+      const SpokenLine& got = w.spoken[first + i];
+      said = got.line == steps[i].line &&
+             (steps[i].speaker != Speaker::kPlayer) == (got.ped != kPlayer);
+    }
+    if (said) return c;
+  }
+  return cases.size();
+}
 
 // Queues, for each line, the top of its range as the variation answer, so a
 // wrong range or a variation not taken from the draw shows.

@@ -5,14 +5,15 @@
 
 #include <functional>
 
+#include "encounter/conversations.h"
 #include "encounter/host_trace.h"
+#include "encounter/objectives.h"
 #include "encounter/scripted_world.h"
 #include "encounter/stages.h"
 
 namespace homestead {
 namespace {
 
-using ::testing::ElementsAre;
 using world::ExpectedLine;
 using world::I;
 using world::ScriptedWorld;
@@ -20,60 +21,36 @@ namespace op = world::op;
 
 const Vector3 kCenter(0.0f, 0.0f, 0.0f);
 const Vector3 kLoot(2.0f, 0.0f, 0.0f);
-constexpr const char* kValuables = "Search for ~COLOR_YELLOW~valuables~s~";
-constexpr int32_t kP = world::kPlayer;
-
-const std::array<std::vector<ExpectedLine>, 8> kClosing = {{
-    {{kP, "RE_BTR_FTH_V2_PLY_KILL_PRIS", 1, 2, 6000},
-     {kP, "PLAYER_ENTER_SHOP_CATALOG", 1, 5, 5000},
-     {kP, "AMBUSH_BRP_V3_POST_FINAL", 1, 2, 0}},
-    {{kP, "AMBUSH_BRT_ROBOVER_KNOWN", 1, 2, 6000},
-     {kP, "RE_ETE_STD_V4_PLYFINAL_FEUD", 1, 2, 5000},
-     {kP, "AMBUSH_BRT_V2_COMBATOVER_KNOWN", 1, 2, 0}},
-    {{kP, "RE_CG_LWL_V1_PLYFINAL_HELPTHENSTOP_LOW", 1, 2, 6000},
-     {kP, "RE_CG_LWL_V1_PLYFINAL_HELPTHENSTOP_HIGH", 1, 2, 5000},
-     {kP, "AMBUSH_BRT_V2_COMBATOVER_KNOWN", 1, 2, 0}},
-    {{kP, "RE_CW_MTN_V1_PLY_FINAL_LOW", 1, 2, 6000},
-     {kP, "RE_CA_MTN_V1_PLAYER_FINAL", 1, 2, 5000},
-     {kP, "RE_LSF_SCM_V2_PLYFINAL_GOTPAID", 1, 2, 0}},
-    {{kP, "RE_BUB_V1_PLYFINAL", 1, 2, 6000},
-     {kP, "RE_LSF_BIV_V2_PLYFINAL_GOTPAID", 1, 2, 6000},
-     {kP, "RE_LSF_SCM_V2_PLYFINAL_GOTPAID", 1, 2, 0}},
-    {{kP, "RE_PP_STD_V2_RETRIEVE", 1, 2, 6000},
-     {kP, "RE_PP_STD_V1_RETRIEVE", 1, 2, 5000},
-     {kP, "RE_PP_VHT_V1_RETRIEVE", 1, 2, 0}},
-    {{kP, "RE_LSF_SCM_V1_PLYFINAL_LETSEE", 1, 2, 6000},
-     {kP, "RE_LSF_BIV_V2_IDIOTS_HIGH", 1, 2, 6000},
-     {kP, "RE_LSF_SCM_V2_IDIOTS_HIGH", 1, 2, 0}},
-    {{kP, "RE_ODT_VAL_V2_PLYFINAL", 1, 2, 6000},
-     {kP, "RE_PP_VHT_V1_RETRIEVE", 1, 2, 6000},
-     {kP, "WON_FIGHT_BANDITOS_DOM", 1, 3, 0}},
-}};
-
 TEST(OutcomeTest, EveryCaseShowsTheObjectiveThenSaysItsClosingLines) {
-  for (int32_t c = 0; c < 8; ++c) {
+  for (std::size_t c = 0; c < kOutcomeConversations.size(); ++c) {
     SCOPED_TRACE("case " + std::to_string(c));
+    const std::vector<ExpectedLine> closing =
+        world::LinesOf(kOutcomeConversations[c], Speakers{.player = world::kPlayer});
     ScriptedWorld w;
     Homestead& h = w.AddHomestead(1, kCenter, kLoot);
     h.confronted = true;
     h.defenders = {w.AddPed(Vector3(1, 0, 0), true), w.AddPed(Vector3(2, 0, 0), true)};
-    w.QueueRandom({c});
-    world::QueueTopVariations(w, kClosing[c]);
+    w.QueueRandom({static_cast<int32_t>(c)});
+    world::QueueTopVariations(w, closing);
 
     RunRobberyOutcome(1);
 
-    EXPECT_THAT(world::Trace({op::kSetObjectiveText, op::kShowObjective, op::kClearObjective,
-                              op::kRandomIntInRange}),
-                ElementsAre("SetObjectiveText", "ShowObjective", "wait 3000", "ClearObjective",
-                            "RandomIntInRange", "RandomIntInRange",
-                            "wait " + std::to_string(kClosing[c][0].pollMs), "RandomIntInRange",
-                            "wait " + std::to_string(kClosing[c][1].pollMs), "RandomIntInRange",
-                            "wait " + std::to_string(kClosing[c][2].pollMs)));
-    EXPECT_EQ(w.objectiveText, kValuables);
+    // The objective for three seconds, the case draw, then each line's
+    // variation draw and the wait of its poll interval.
+    std::vector<std::string> trace = {"SetObjectiveText", "ShowObjective", "wait 3000",
+                                      "ClearObjective", "RandomIntInRange"};
+    for (const ExpectedLine& line : closing) {
+      trace.push_back("RandomIntInRange");
+      trace.push_back("wait " + std::to_string(line.pollMs));
+    }
+    EXPECT_EQ(world::Trace({op::kSetObjectiveText, op::kShowObjective, op::kClearObjective,
+                            op::kRandomIntInRange}),
+              trace);
+    EXPECT_EQ(w.objectiveText, kValuablesObjective);
     ASSERT_FALSE(w.draws.empty());
     EXPECT_EQ(w.draws[0].min, 0);
-    EXPECT_EQ(w.draws[0].max, 8);
-    world::ExpectLines(w, 0, kClosing[c]);
+    EXPECT_EQ(w.draws[0].max, static_cast<int32_t>(kOutcomeConversations.size()));
+    world::ExpectLines(w, 0, closing);
     EXPECT_TRUE(h.outcomeDone);
   }
 }
@@ -137,7 +114,7 @@ TEST(OutcomeTest, NeverRunsTwice) {
 }
 
 TEST(OutcomeTest, OutOfRangeCaseSaysNothing) {
-  for (int32_t answer : {8, -1}) {
+  for (int32_t answer : {static_cast<int32_t>(kOutcomeConversations.size()), -1}) {
     SCOPED_TRACE("host answers " + std::to_string(answer));
     ScriptedWorld w;
     Homestead& h = w.AddHomestead(1, kCenter, kLoot);

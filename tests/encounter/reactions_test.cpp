@@ -5,7 +5,9 @@
 
 #include <set>
 
+#include "encounter/conversations.h"
 #include "encounter/host_trace.h"
+#include "encounter/objectives.h"
 #include "encounter/scripted_world.h"
 #include "encounter/stages.h"
 
@@ -23,82 +25,7 @@ namespace op = world::op;
 
 const Vector3 kCenter(0.0f, 0.0f, 0.0f);
 const Vector3 kLoot(2.0f, 0.0f, 0.0f);
-constexpr const char* kValuables = "Search for ~COLOR_YELLOW~valuables~s~";
 constexpr int32_t kP = world::kPlayer;
-constexpr int32_t kD = -1;  // stands for the surrendering defender in the tables
-
-struct Line {
-  int32_t speaker;
-  const char* line;
-  int32_t min;
-  int32_t max;
-  uint32_t pollMs;
-};
-
-const std::array<std::vector<Line>, 5> kSurrender = {{
-    {{kD, "GENERIC_SHOCKED_HIGH", 1, 3, 0},
-     {kP, "SHOP_PLAYER_HOLDUP_PRE", 1, 5, 0},
-     {kD, "CALLOUT_FOLLOW_ROB_FLEE_NEUTRAL", 1, 2, 0},
-     {kP, "RE_PP_STD_V1_GIVEIT", 1, 2, 0},
-     {kD, "CALLOUT_NEAR_DEFEAT", 1, 2, 0}},
-    {{kD, "CALLOUT_NEAR_DEFEAT", 1, 2, 0},
-     {kP, "SHOP_PLAYER_HOLDUP_PRE", 1, 5, 0},
-     {kD, "GANG_INTERACT_NOT_WORTH_IT", 1, 3, 0},
-     {kP, "RE_PP_STD_V2_GIVEIT", 1, 2, 0},
-     {kD, "CALLOUT_LETS_GET_OUTTA_HERE_MALE", 1, 3, 0}},
-    {{kD, "CALLOUT_GETTING_TORN_APART", 1, 3, 0},
-     {kP, "SHOP_PLAYER_HOLDUP_PRE", 1, 5, 0},
-     {kD, "GANG_INTERACT_NOT_WORTH_IT", 1, 3, 0},
-     {kP, "RE_PP_VHT_V1_GIVEIT", 1, 2, 0},
-     {kD, "CALLOUT_LETS_GET_OUTTA_HERE_NEUTRAL", 1, 2, 0}},
-    {{kD, "GENERIC_FRIGHTENED_MED", 1, 3, 0},
-     {kP, "RE_PP_VHT_V1_AIM", 1, 2, 1000},
-     {kP, "SHOP_PLAYER_HOLDUP_PRE", 1, 5, 0},
-     {kD, "GENERIC_ANGRY_REACTION", 1, 3, 0},
-     {kP, "RE_PP_VHT_V1_GIVEIT", 1, 2, 0},
-     {kD, "CALLOUT_LETS_GET_OUTTA_HERE_MALE", 1, 3, 0}},
-    {{kD, "GENERIC_FRIGHTENED_HIGH", 1, 3, 0},
-     {kP, "RE_PP_STD_V1_AIM", 1, 2, 1000},
-     {kP, "SHOP_PLAYER_HOLDUP_PRE", 1, 5, 0},
-     {kD, "GENERIC_CURSE_HIGH", 1, 3, 0},
-     {kP, "RE_PP_STD_V1_GIVEIT", 1, 2, 0},
-     {kD, "COMBAT_FLEE", 1, 3, 0}},
-}};
-
-struct Parting {
-  const char* player1;
-  const char* defender;
-  int32_t defenderMax;
-  const char* player2;
-};
-const std::array<Parting, 10> kParting = {{
-    {"RE_BOT_FLEE_RESP", "PROPERTY_STOLEN", 3, "RE_PP_STD_V2_NEVERAGAIN"},
-    {"RE_BOT_FTH_V1_THREATEN_A", "GENERIC_FRIGHTENED_MED", 3, "RE_DAS_NBX_V2_ILO_NEG"},
-    {"RE_OT_SCM_V1_GRT_INSULT", "GENERIC_ANGRY_SHOUT", 2, "RE_DAS_NBX_V1_THUG_ANTAGONIZE"},
-    {"RE_DAS_BLW_V2_THUG_ANTAGONIZE", "GENERIC_INSULT_HIGH_MALE", 2,
-     "RE_DAS_NBX_V2_THUG_ANTAGONIZE"},
-    {"RE_DAS_NBX_V1_THUG_ANTAGONIZE", "GENERIC_CURSE_HIGH", 3, "RE_OT_SCM_V1_GRT_INSULT"},
-    {"RE_DAS_NBX_V2_THUG_ANTAGONIZE", "GENERIC_FRIGHTENED_HIGH", 3,
-     "RE_DAS_BLW_V2_THUG_ANTAGONIZE"},
-    {"RE_LSF_BIV_V1_CALLOUT_RUNNER", "GENERIC_FRIGHTENED_HIGH", 3, "RE_PP_STD_V1_NEVERAGAIN"},
-    {"RE_PP_STD_V1_NEVERAGAIN", "GENERIC_FRIGHTENED_MED", 3, "RE_DAS_NBX_V1_THUG_ANTAGONIZE"},
-    {"RE_PP_VHT_V1_NEVERAGAIN", "GENERIC_INSULT_MED_NEUTRAL", 2, "RE_OT_SCM_V1_GRT_INSULT"},
-    {"RE_PP_STD_V2_NEVERAGAIN", "GENERIC_INSULT_MED_MALE", 2, "RE_BOT_FLEE_RESP"},
-}};
-
-std::vector<ExpectedLine> SurrenderLines(int c, int32_t defender) {
-  std::vector<ExpectedLine> lines;
-  for (const Line& l : kSurrender[c]) {
-    lines.push_back({l.speaker == kD ? defender : kP, l.line, l.min, l.max, l.pollMs});
-  }
-  return lines;
-}
-std::vector<ExpectedLine> PartingLines(int c, int32_t defender) {
-  const Parting& p = kParting[c];
-  return {{kP, p.player1, 1, 2, 0},
-          {defender, p.defender, 1, p.defenderMax, 0},
-          {kP, p.player2, 1, 2, 0}};
-}
 
 // A homestead whose occupants are a body and, ten metres from the player, the
 // last living one with his two blips (on guard, and enemy).
@@ -119,17 +46,19 @@ Scene LastOneStanding(ScriptedWorld& w, bool confronted = true) {
 }
 
 TEST(ReactionsTest, EverySurrenderAndPartingCaseSaysItsLines) {
-  for (int k = 0; k < 10; ++k) {
-    const int surrender = k % 5;
+  for (std::size_t k = 0; k < kPartingConversations.size(); ++k) {
+    const std::size_t surrender = k % kSurrenderConversations.size();
     SCOPED_TRACE("surrender case " + std::to_string(surrender) + ", parting case " +
                  std::to_string(k));
     ScriptedWorld w;
     const Scene s = LastOneStanding(w, /*confronted=*/false);
-    const std::vector<ExpectedLine> talk = SurrenderLines(surrender, s.last);
-    const std::vector<ExpectedLine> parting = PartingLines(k, s.last);
-    w.QueueRandom({surrender});
+    const Speakers speakers{.player = world::kPlayer, .lastDefender = s.last};
+    const std::vector<ExpectedLine> talk =
+        world::LinesOf(kSurrenderConversations[surrender], speakers);
+    const std::vector<ExpectedLine> parting = world::LinesOf(kPartingConversations[k], speakers);
+    w.QueueRandom({static_cast<int32_t>(surrender)});
     world::QueueTopVariations(w, talk);
-    w.QueueRandom({k});
+    w.QueueRandom({static_cast<int32_t>(k)});
     world::QueueTopVariations(w, parting);
 
     UpdateDefenderReactions(1);
@@ -138,9 +67,9 @@ TEST(ReactionsTest, EverySurrenderAndPartingCaseSaysItsLines) {
     all.insert(all.end(), parting.begin(), parting.end());
     world::ExpectLines(w, 0, all);
     ASSERT_GE(w.draws.size(), talk.size() + 2);
-    EXPECT_EQ(w.draws[0].max, 5);
+    EXPECT_EQ(w.draws[0].max, static_cast<int32_t>(kSurrenderConversations.size()));
     EXPECT_EQ(w.draws[talk.size() + 1].min, 0);
-    EXPECT_EQ(w.draws[talk.size() + 1].max, 10);
+    EXPECT_EQ(w.draws[talk.size() + 1].max, static_cast<int32_t>(kPartingConversations.size()));
     // He ran beyond 60 m and is gone from the world and the list.
     EXPECT_FALSE(w.Exists(s.last));
     EXPECT_THAT(s.h->defenders, ElementsAre(s.body));
@@ -210,10 +139,8 @@ TEST(ReactionsTest, ShotDuringTheSurrenderStillTalksThenHandsOverWithHimListed) 
   UpdateDefenderReactions(1);
 
   std::vector<std::string> expected;
-  for (const Line& l : kSurrender[0]) expected.push_back(l.line);
-  for (const char* l : {kParting[3].player1, kParting[3].defender, kParting[3].player2}) {
-    expected.push_back(l);
-  }
+  for (const SpeechStep& step : kSurrenderConversations[0]) expected.push_back(step.line);
+  for (const SpeechStep& step : kPartingConversations[3]) expected.push_back(step.line);
   std::vector<std::string> lines = w.LineNames();
   ASSERT_GE(lines.size(), expected.size() + 3);  // then the three closing lines
   lines.resize(expected.size());
@@ -222,7 +149,7 @@ TEST(ReactionsTest, ShotDuringTheSurrenderStillTalksThenHandsOverWithHimListed) 
   EXPECT_EQ(world::CountOf(op::kTaskFleeFrom), 0u);
   EXPECT_TRUE(w.deleted.empty());
   EXPECT_THAT(s.h->defenders, ElementsAre(s.body, s.last));
-  EXPECT_EQ(w.objectiveText, kValuables);
+  EXPECT_EQ(w.objectiveText, kValuablesObjective);
   EXPECT_TRUE(s.h->outcomeDone);
 }
 
@@ -243,17 +170,21 @@ TEST(ReactionsTest, ShotDuringThePursuitHandsOverWithHimListed) {
   EXPECT_TRUE(s.h->outcomeDone);
 }
 
+// Once he got away he is deleted if the host still knows him, and leaves the
+// list either way.
 TEST(ReactionsTest, PursuitEndsBeyondSixtyMetresWhoeverMoved) {
   struct Case {
     const char* name;
     float startX;
     bool playerRidesOff;
     int expectedPursuitWaits;
+    bool stillExists = true;  // the host's answer when asked after he got away
   };
   const std::vector<Case> cases = {
       {"already beyond 60 m", 70.0f, false, 0},
       {"exactly 60 m is still in reach", 60.0f, true, 1},
       {"the player rides off", 10.0f, true, 1},
+      {"gone from the world as he gets away", 70.0f, false, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -267,13 +198,22 @@ TEST(ReactionsTest, PursuitEndsBeyondSixtyMetresWhoeverMoved) {
         if (ms == 500) w.PutPlayer(Vector3(-100.0f, 0.0f, 0.0f));
       };
     }
+    w.intercept = [&](uint64_t hash,
+                      const std::vector<uint64_t>& args) -> std::optional<fake::Result> {
+      if (hash != op::kDoesEntityExist || world::SlotInt(args[0]) != s.last) return std::nullopt;
+      return fake::Answer(c.stillExists ? 1 : 0);
+    };
 
     UpdateDefenderReactions(1);
 
     int pursuitWaits = 0;
     for (uint32_t ms : world::Waits()) pursuitWaits += ms == 500;
     EXPECT_EQ(pursuitWaits, c.expectedPursuitWaits);
-    EXPECT_THAT(w.deleted, ElementsAre(s.last));
+    EXPECT_EQ(world::CountOf(op::kDoesEntityExist), 1u);
+    EXPECT_EQ(world::CountOf(op::kDeleteEntity), c.stillExists ? 1u : 0u);
+    if (c.stillExists) {
+      EXPECT_THAT(w.deleted, ElementsAre(s.last));
+    }
     EXPECT_THAT(s.h->defenders, ElementsAre(s.body));
   }
 }
@@ -345,14 +285,16 @@ TEST(ReactionsTest, NobodyAliveHandsOverToTheOutcome) {
     UpdateDefenderReactions(1);
 
     EXPECT_TRUE(h.outcomeDone);
-    EXPECT_EQ(w.objectiveText, kValuables);
+    EXPECT_EQ(w.objectiveText, kValuablesObjective);
     EXPECT_EQ(world::CountOf(op::kGetBlipFromEntity), 0u);
   }
 }
 
 TEST(ReactionsTest, OutOfRangeCasesSayNothing) {
   // The surrender case, then the parting case.
-  for (const auto& [surrender, parting] : {std::pair{5, 10}, {-1, -1}, {99, -7}}) {
+  const auto surrenders = static_cast<int32_t>(kSurrenderConversations.size());
+  const auto partings = static_cast<int32_t>(kPartingConversations.size());
+  for (const auto& [surrender, parting] : {std::pair{surrenders, partings}, {-1, -1}, {99, -7}}) {
     SCOPED_TRACE("host answers " + std::to_string(surrender) + " and " + std::to_string(parting));
     ScriptedWorld w;
     w.speechPolls = 0;

@@ -147,22 +147,13 @@ TEST_F(HostApiTest, EveryWrapperPushesItsHashAndSlotsInOrder) {
        [] { host::SetPedRelationshipGroup(33, 0x90ABCDEF); },
        op_hash::kSetPedRelationshipGroup,
        {33, 0x90ABCDEF}},
-      {"SetPedSetupSwitch1",
-       [] { host::SetPedSetupSwitch1(33, 1); },
-       op_hash::kSetPedOptionA,
-       {33, 1}},
-      {"SetPedSetupSwitch2",
-       [] { host::SetPedSetupSwitch2(33, 1); },
-       op_hash::kSetPedOptionB,
-       {33, 1}},
+      {"SetPedOptionA", [] { host::SetPedOptionA(33, 1); }, op_hash::kSetPedOptionA, {33, 1}},
+      {"SetPedOptionB", [] { host::SetPedOptionB(33, 1); }, op_hash::kSetPedOptionB, {33, 1}},
       {"SetPedPromptName",
        [] { host::SetPedPromptName(33, kText); },
        op_hash::kSetPedPromptName,
        {33, Address(kText)}},
-      {"SetPedSetupSwitch3",
-       [] { host::SetPedSetupSwitch3(33, 0); },
-       op_hash::kSetPedOptionC,
-       {33, 0}},
+      {"SetPedOptionC", [] { host::SetPedOptionC(33, 0); }, op_hash::kSetPedOptionC, {33, 0}},
       {"TaskStartScenarioInPlace",
        [] { host::TaskStartScenarioInPlace(33, 0xA1B2C3D4); },
        op_hash::kTaskStartScenarioInPlace,
@@ -344,7 +335,7 @@ TEST_F(HostApiTest, FloatVectorAndStringResultsDecodeTheirSlots) {
 // The plug-in keeps its own copy of the operation hashes, so that it depends
 // on nothing; it must agree with the platform's table, name for name.
 TEST(HostTableTest, OperationHashesMatchThePlatformsTable) {
-#define HOMESTEAD_OPERATION(name, hash, result, args, argNames) \
+#define HOMESTEAD_OPERATION(name, hash, result, args, argNames, cadence) \
   EXPECT_EQ(host::op::k##name, uint64_t{hash}) << #name;
 #include "platform/operations.def"
 #undef HOMESTEAD_OPERATION

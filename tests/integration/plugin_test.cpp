@@ -5,24 +5,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "platform/loader.h"
 #include "platform/session.h"
+#include "registry/catalogue_data.h"
 
 namespace platform {
 namespace {
 
 constexpr const char* kPlugin = HOMESTEAD_PLUGIN_PATH;
-
-struct HomeBlip {
-  int id;
-  Vec3 centre;
-};
-constexpr HomeBlip kHomes[] = {
-    {1, {2626.33f, 1695.275f, 115.693f}},
-    {7, {2308.75f, -331.853f, 41.899f}},
-};
 
 int CountEvents(const World& world, EventKind kind) {
   int count = 0;
@@ -55,22 +48,31 @@ TEST(PluginLoadTest, LoadFailuresAreMessagesNotCrashes) {
   EXPECT_GT(notALibrary.error.size(), prefix.size()) << "the system's reason is missing";
 }
 
-TEST(PluginLoadTest, StartUpShowsBothHomeBlipsAtTheirCentres) {
+using homestead::CatalogueEntry;
+using homestead::kCatalogue;
+constexpr int kHomesteads = static_cast<int>(std::size(kCatalogue));
+
+Vec3 FirstCentre() {
+  const homestead::Vector3& c = kCatalogue[0].center;
+  return {c.x, c.y, c.z};
+}
+
+TEST(PluginLoadTest, StartUpShowsEveryHomeBlipAtItsCentre) {
   auto opened = Session::Open(kPlugin);
   ASSERT_NE(opened.session, nullptr) << opened.error;
   Session& session = *opened.session;
   EXPECT_EQ(session.host().scheduler().ScriptCount(), 1u);
-  session.RunFrames(3000);  // player far from both homesteads
+  session.RunFrames(3000);  // player far from every homestead
 
   const World& world = session.world();
-  ASSERT_EQ(world.blips().size(), 2u);
+  ASSERT_EQ(world.blips().size(), std::size(kCatalogue));
   auto blip = world.blips().begin();
-  for (const HomeBlip& home : kHomes) {
+  for (const CatalogueEntry& home : kCatalogue) {
     SCOPED_TRACE("homestead " + std::to_string(home.id));
-    const Blip& b = (blip++)->second;  // created in registry order: 1, then 7
-    EXPECT_EQ(b.coords.x, home.centre.x);
-    EXPECT_EQ(b.coords.y, home.centre.y);
-    EXPECT_EQ(b.coords.z, home.centre.z);
+    const Blip& b = (blip++)->second;  // created in registry order, the table's
+    EXPECT_EQ(b.coords.x, home.center.x);
+    EXPECT_EQ(b.coords.y, home.center.y);
+    EXPECT_EQ(b.coords.z, home.center.z);
     EXPECT_EQ(b.entity, 0);
     EXPECT_EQ(b.label, "Galdervine");
     EXPECT_EQ(b.style, 1664425300u);
@@ -78,7 +80,7 @@ TEST(PluginLoadTest, StartUpShowsBothHomeBlipsAtTheirCentres) {
     EXPECT_EQ(b.scale, 0.6f);
     EXPECT_EQ(b.modifiers, std::vector<uint32_t>{TextHash("BLIP_MODIFIER_SCALE_2")});
   }
-  EXPECT_EQ(CountEvents(world, EventKind::kBlipAdded), 2);
+  EXPECT_EQ(CountEvents(world, EventKind::kBlipAdded), kHomesteads);
   EXPECT_EQ(session.Close(), "");
   EXPECT_TRUE(session.host().errors().empty()) << session.host().errors().front();
 }
@@ -91,8 +93,8 @@ TEST(PluginLoadTest, EachLoadStartsFromFreshState) {
     Session& session = *opened.session;
     EXPECT_TRUE(IsLibraryResident(kPlugin));
     session.RunFrames(600);
-    EXPECT_EQ(CountEvents(session.world(), EventKind::kBlipAdded), 2);
-    EXPECT_EQ(session.world().blips().size(), 2u);
+    EXPECT_EQ(CountEvents(session.world(), EventKind::kBlipAdded), kHomesteads);
+    EXPECT_EQ(session.world().blips().size(), std::size(kCatalogue));
     // Unloading happens with the script main suspended in its wait.
     EXPECT_EQ(session.Close(), "");
     EXPECT_FALSE(IsLibraryResident(kPlugin)) << "unloading must really remove the library";
@@ -116,14 +118,14 @@ int64_t ResidentBytes() {
 // A soak through the system loader (dlopen and dlclose, or LoadLibraryW and
 // FreeLibrary): every cycle runs 100 frames from fresh static state (the
 // start-up blips come again) and leaves nothing loaded behind. Every second
-// cycle starts the player within the approach radius of homestead 1 and
+// cycle starts the player within the approach radius of the first homestead and
 // unloads with the approach talk under way, the script main suspended in a
 // wait inside it, whose frames are never unwound. Resident memory must stay
 // flat after a warm-up: what such a stack held on the heap would leak.
 TEST(PluginLoadTest, AThousandLoadRunUnloadCyclesStartFreshAndLeaveMemoryFlat) {
   constexpr int kCycles = 1000;
   constexpr int kWarmUp = 100;
-  const Vec3 centre = kHomes[0].centre;
+  const Vec3 centre = FirstCentre();
   HostConfig far;
   HostConfig near;
   near.world.playerStart = Vec3{centre.x, centre.y - 30.0f, centre.z};
@@ -138,7 +140,7 @@ TEST(PluginLoadTest, AThousandLoadRunUnloadCyclesStartFreshAndLeaveMemoryFlat) {
     const World& world = session.world();
     int startUpBlips = 0;
     for (const auto& [handle, blip] : world.blips()) startUpBlips += blip.label == "Galdervine";
-    ASSERT_EQ(startUpBlips, 2) << "load " << load;
+    ASSERT_EQ(startUpBlips, kHomesteads) << "load " << load;
     if (nearHome) {
       ASSERT_FALSE(world.speech().empty()) << "load " << load << ": no approach talk";
       conversationsCut +=
@@ -163,7 +165,7 @@ TEST(PluginLoadTest, AThousandLoadRunUnloadCyclesStartFreshAndLeaveMemoryFlat) {
 
 TEST(PluginLoadTest, UnloadingWhileAStageWaitsIsClean) {
   HostConfig config;
-  const Vec3 centre = kHomes[0].centre;
+  const Vec3 centre = FirstCentre();
   config.world.playerStart = Vec3{centre.x, centre.y - 40.0f, centre.z};
   auto opened = Session::Open(kPlugin, config);
   ASSERT_NE(opened.session, nullptr) << opened.error;

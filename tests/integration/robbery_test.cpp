@@ -5,10 +5,14 @@
 
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "encounter/conversations.h"
+#include "encounter/objectives.h"
 #include "platform/session.h"
+#include "registry/catalogue_data.h"
 
 namespace platform {
 namespace {
@@ -17,13 +21,14 @@ constexpr const char* kPlugin = HOMESTEAD_PLUGIN_PATH;
 constexpr int64_t kFps = 60;
 constexpr float kRideSpeed = 8.0f;  // metres per second
 
-const Vec3 kCentre{2626.33f, 1695.275f, 115.693f};
-const Vec3 kLoot{2623.609f, 1696.502f, 115.75f};
-const Vec3 kSpawns[] = {
-    {2628.946f, 1693.758f, 115.575f}, {2630.234f, 1697.852f, 115.703f},
-    {2624.169f, 1695.421f, 115.8f},   {2626.732f, 1692.672f, 115.69f},
-    {2627.155f, 1695.649f, 115.696f}, {2626.843f, 1699.357f, 115.698f},
-};
+// The catalogue's first homestead is the one robbed.
+const homestead::CatalogueEntry& kHome = homestead::kCatalogue[0];
+
+Vec3 At(const homestead::Vector3& v) {
+  return {v.x, v.y, v.z};
+}
+const Vec3 kCentre = At(kHome.center);
+const Vec3 kLoot = At(kHome.lootPosition);
 
 // A point `metres` due south of the homestead's centre.
 Vec3 South(float metres) {
@@ -98,18 +103,22 @@ TEST_F(RobberyTest, WalkInSpawnsEverythingWalkOutRemovesItAndTheCooldownRestores
       South(60.0f), [&] { return !world().Objects().empty(); }, 60));
 
   const auto peds = world().Peds();
-  ASSERT_EQ(peds.size(), 6u);
+  ASSERT_EQ(peds.size(), kHome.defenders.size());
   for (std::size_t i = 0; i < peds.size(); ++i) {
     SCOPED_TRACE("occupant " + std::to_string(i));
-    EXPECT_EQ(Distance3(peds[i]->position, kSpawns[i]), 0.0f);
-    EXPECT_EQ(peds[i]->model, 0x3F094007u);
+    const homestead::DefenderSpawn& spawn = kHome.defenders[i];
+    EXPECT_EQ(Distance3(peds[i]->position, At(spawn.position)), 0.0f);
+    EXPECT_EQ(peds[i]->model, spawn.model);
     EXPECT_EQ(peds[i]->relationshipGroup, TextHash("REL_GANG_SKINNER_BROTHERS"));
     EXPECT_EQ(peds[i]->promptName, "Criminal");
     EXPECT_EQ(world().BlipsOn(peds[i]->handle).size(), 1u);
+    if (spawn.scenario == nullptr) {
+      EXPECT_EQ(peds[i]->task.kind, TaskKind::kDefaultIdle);
+    } else if (*spawn.scenario != '\0') {
+      EXPECT_EQ(peds[i]->task.kind, TaskKind::kScenario);
+      EXPECT_EQ(peds[i]->task.scenario, TextHash(spawn.scenario));
+    }
   }
-  EXPECT_EQ(peds[5]->task.kind, TaskKind::kDefaultIdle);
-  EXPECT_EQ(peds[1]->task.kind, TaskKind::kScenario);
-  EXPECT_EQ(peds[1]->task.scenario, TextHash("CC_WORLD_HUMAN_CAMP_FIRE_STAND"));
 
   const Entity* money = world().Objects().front();
   EXPECT_EQ(Distance3(money->position, kLoot), 0.0f);
@@ -123,14 +132,15 @@ TEST_F(RobberyTest, WalkInSpawnsEverythingWalkOutRemovesItAndTheCooldownRestores
       South(120.0f), [&] { return world().Peds().empty(); }, 60));
   EXPECT_TRUE(world().Objects().empty());
   EXPECT_EQ(HomeBlip(), nullptr);
-  ASSERT_EQ(world().blips().size(), 1u) << "only homestead 7's blip is left";
-  EXPECT_EQ(world().blips().begin()->second.label, "Galdervine");
+  ASSERT_EQ(world().blips().size(), std::size(homestead::kCatalogue) - 1)
+      << "only the other homesteads' blips are left";
+  for (const auto& [handle, blip] : world().blips()) EXPECT_EQ(blip.label, "Galdervine");
 
-  // Robbed at hour 12: still cooling at 17:59, available at 18:00.
-  world().SetClock(17, 59);
+  // Robbed at hour 12: still cooling a minute before the cooldown's end.
+  world().SetClock(12 + homestead::kCooldownHours - 1, 59);
   session->RunFrames(30);
   EXPECT_EQ(HomeBlip(), nullptr);
-  world().SetClock(18, 0);
+  world().SetClock(12 + homestead::kCooldownHours, 0);
   session->RunFrames(2);
   ASSERT_NE(HomeBlip(), nullptr);
   EXPECT_EQ(HomeBlip()->label, "Tarnwick");
@@ -154,14 +164,15 @@ TEST_F(RobberyTest, TheWholeRobberyRunsItsMilestonesInOrder) {
     });
   };
   ASSERT_TRUE(RideUntil(
-      South(15.0f), [&] { return combatOrders() == 6; }, 300));
+      South(15.0f), [&] { return combatOrders() == static_cast<int>(kHome.defenders.size()); },
+      300));
 
   const int spawned =
       Find(-1, [](const WorldEvent& e) { return e.kind == EventKind::kPedCreated; });
   const int moneyLabel = FindKind(spawned, EventKind::kBlipLabelled, "Money Stack");
-  const int approach = FindKind(moneyLabel, EventKind::kObjectiveShown,
-                                "Search the ~COLOR_YELLOW~homestead~s~ for the valuables");
-  const int hunting = FindKind(approach, EventKind::kSpeech, "HUNTING_START");
+  const int approach =
+      FindKind(moneyLabel, EventKind::kObjectiveShown, homestead::kApproachObjective);
+  const int hunting = Find(approach, isPlayerLine);
   const int chatter = Find(hunting, isPedLine);
   const int reply = Find(chatter, isPedLine);
   const int shotgun = FindKind(reply, EventKind::kWeaponGiven, "weapon_shotgun_pump");
@@ -172,16 +183,22 @@ TEST_F(RobberyTest, TheWholeRobberyRunsItsMilestonesInOrder) {
     ASSERT_GE(milestone, 0) << "a milestone of the approach or confrontation is missing";
   }
   EXPECT_NE(world().events()[chatter].subject, world().events()[reply].subject);
-  EXPECT_EQ(world().events()[hunting].subject, World::kPlayerHandle);
+  bool opensAnApproach = false;
+  for (const homestead::Conversation c : homestead::kApproachConversations) {
+    opensAnApproach = opensAnApproach || world().events()[hunting].text == c.front().line;
+  }
+  EXPECT_TRUE(opensAnApproach) << world().events()[hunting].text;
   EXPECT_EQ(Count(aim, isPedLine), 4) << "the leader's four lines";
   EXPECT_EQ(Count(aim, isPlayerLine), 3) << "the player's three answers";
 
-  // Shoot five occupants; the last one surrenders, flees and gets away.
+  // Shoot all occupants but one; the last one surrenders, flees and gets away.
   const auto peds = world().Peds();
-  ASSERT_EQ(peds.size(), 6u);
-  const int32_t last = peds[5]->handle;
+  ASSERT_EQ(peds.size(), kHome.defenders.size());
+  const int32_t last = peds.back()->handle;
   const int shot = static_cast<int>(world().events().size()) - 1;
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(world().KillPed(peds[i]->handle));
+  for (std::size_t i = 0; i + 1 < peds.size(); ++i) {
+    ASSERT_TRUE(world().KillPed(peds[i]->handle));
+  }
   ASSERT_TRUE(WaitUntil([&] { return !world().DoesEntityExist(last); }, 120));
 
   const int handsUp = Find(shot, [&](const WorldEvent& e) {
@@ -207,13 +224,12 @@ TEST_F(RobberyTest, TheWholeRobberyRunsItsMilestonesInOrder) {
   ASSERT_TRUE(WaitUntil(
       [&] {
         const int objective =
-            FindKind(gone, EventKind::kObjectiveCleared, "Search for ~COLOR_YELLOW~valuables~s~");
+            FindKind(gone, EventKind::kObjectiveCleared, homestead::kValuablesObjective);
         return objective >= 0 && Count(objective, isPlayerLine) == 3 &&
                !world().IsAnySpeechPlaying(World::kPlayerHandle);
       },
       120));
-  const int search =
-      FindKind(gone, EventKind::kObjectiveShown, "Search for ~COLOR_YELLOW~valuables~s~");
+  const int search = FindKind(gone, EventKind::kObjectiveShown, homestead::kValuablesObjective);
   ASSERT_GE(search, 0);
   const int searchCleared = FindKind(search, EventKind::kObjectiveCleared);
   EXPECT_EQ(world().events()[searchCleared].timeUs - world().events()[search].timeUs, 3'000'000);
@@ -234,11 +250,12 @@ TEST_F(RobberyTest, TheWholeRobberyRunsItsMilestonesInOrder) {
   const int teardown = static_cast<int>(world().events().size()) - 1;
   const int robbedAtHour = world().events()[teardown].clockMinute / 60;
 
-  // Six game-clock hours later, wherever the player is, the blip comes back.
+  // When the cooldown is over, wherever the player is, the blip comes back.
   ASSERT_TRUE(WaitUntil([&] { return HomeBlip() != nullptr; }, 13 * 60));
   const int restored = FindKind(teardown, EventKind::kBlipLabelled, "Tarnwick");
   ASSERT_GE(restored, 0);
-  EXPECT_EQ(world().events()[restored].clockMinute / 60, (robbedAtHour + 6) % 24);
+  EXPECT_EQ(world().events()[restored].clockMinute / 60,
+            (robbedAtHour + homestead::kCooldownHours) % 24);
   EXPECT_LE(world().events()[restored].clockMinute % 60, 1);
   EXPECT_TRUE(world().Peds().empty());
 }

@@ -113,6 +113,50 @@ TEST(FibreTest, ResumeFromInsideAFibreIsRefused) {
   EXPECT_EQ(innerRuns, 1);
 }
 
+// Restart abandons the entry where it waits (no unwinding, as when freed),
+// clears what the last entry left (an exception included) and runs the new
+// entry from its start; a fibre cannot restart itself.
+TEST(FibreTest, RestartRunsANewEntryFromItsStartWithoutUnwindingTheOld) {
+  struct Marker {
+    bool* destroyed;
+    ~Marker() { *destroyed = true; }
+  };
+  bool destroyed = false;
+  auto fibre = Fibre::Create([&] {
+    Marker marker{&destroyed};
+    for (;;) Fibre::Yield();
+  });
+  fibre->Resume();
+
+  bool restartedFromInside = true;
+  std::vector<int> seen;
+  ASSERT_TRUE(fibre->Restart([&] {
+    restartedFromInside = fibre->Restart([] {});
+    seen.push_back(1);
+    Fibre::Yield();
+    seen.push_back(2);
+    throw std::runtime_error("second entry failed");
+  }));
+  EXPECT_FALSE(destroyed);
+  EXPECT_FALSE(fibre->started());
+  EXPECT_FALSE(fibre->finished());
+  fibre->Resume();
+  EXPECT_FALSE(restartedFromInside);
+  EXPECT_EQ(seen, (std::vector<int>{1}));
+  fibre->Resume();
+  EXPECT_TRUE(fibre->threw());
+  EXPECT_EQ(fibre->thrownWhat(), "second entry failed");
+
+  int runs = 0;
+  ASSERT_TRUE(fibre->Restart([&] { ++runs; }));
+  EXPECT_FALSE(fibre->threw());
+  EXPECT_TRUE(fibre->thrownWhat().empty());
+  fibre->Resume();
+  EXPECT_TRUE(fibre->finished());
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(seen, (std::vector<int>{1, 2}));
+}
+
 TEST(FibreTest, DeepCallChainsFitOnTheDefaultStack) {
   // The host's handlers run on the script's fibre; give them room.
   struct Recurse {

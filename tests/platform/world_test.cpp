@@ -158,6 +158,39 @@ TEST_F(WorldTest, EntityBlipsGoWithTheirEntityAndAreFoundInTurn) {
   EXPECT_TRUE(world.blips().empty());
 }
 
+// Handles past the dense index are found through the map, as those within.
+TEST_F(WorldTest, BlipsBeyondTheDenseIndexAreFoundLikeTheOthers) {
+  const int32_t count = static_cast<int32_t>(HandleIndex<Blip>::kDenseHandles) + 2;
+  int32_t last = 0;
+  for (int32_t i = 0; i < count; ++i) last = world.AddBlipForCoords(0, {});
+  for (int32_t blip : {1, last - 2, last}) {
+    SCOPED_TRACE(blip);
+    EXPECT_TRUE(world.DoesBlipExist(blip));
+    world.SetBlipScale(blip, 2.5f);
+    EXPECT_EQ(world.blips().at(blip).scale, 2.5f);
+    int32_t handle = blip;
+    world.RemoveBlip(&handle);
+    EXPECT_EQ(handle, 0);
+    EXPECT_FALSE(world.DoesBlipExist(blip));
+  }
+}
+
+// Every kind has a name of its own; a value outside the lists has none.
+TEST(WorldKindNamesTest, EachKindHasADistinctName) {
+  std::set<std::string_view> tasks, events;
+  for (std::size_t i = 0; i < kTaskKindCount; ++i) {
+    tasks.insert(TaskName(static_cast<TaskKind>(i)));
+  }
+  for (std::size_t i = 0; i < kEventKindCount; ++i) {
+    events.insert(EventKindName(static_cast<EventKind>(i)));
+  }
+  EXPECT_EQ(tasks.size(), kTaskKindCount);
+  EXPECT_EQ(events.size(), kEventKindCount);
+  EXPECT_EQ(tasks.count("?") + events.count("?") + tasks.count("") + events.count(""), 0u);
+  EXPECT_EQ(TaskName(static_cast<TaskKind>(kTaskKindCount)), "?");
+  EXPECT_EQ(EventKindName(static_cast<EventKind>(kEventKindCount)), "?");
+}
+
 TEST_F(WorldTest, DeathAndExistence) {
   const int32_t ped = SpawnPed({});
   world.RequestModel(0xFC40AF1B);

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "platform/operations.h"
+#include "registry/catalogue_data.h"
 #include "registry/registry.h"
 #include "support/fake_hook.h"
 
@@ -76,7 +78,7 @@ TEST_F(EntryTest, ScriptMainBuildsTheCatalogueOnceThenTicksAndYieldsEachFrame) {
 
   EXPECT_THROW(ScriptMain(), StopScript);
 
-  EXPECT_EQ(Registry().size(), 2u);
+  EXPECT_EQ(Registry().size(), std::size(kCatalogue));
   const std::vector<Event>& events = hook.events;
   std::size_t firstTick = 0;
   while (firstTick < events.size() && events[firstTick].hash != op_hash::kIsActivitySuppressed) {
@@ -87,7 +89,7 @@ TEST_F(EntryTest, ScriptMainBuildsTheCatalogueOnceThenTicksAndYieldsEachFrame) {
     EXPECT_EQ(events[i].kind, Event::Kind::kCall);
     if (events[i].hash == op_hash::kAddBlipForCoords) ++blips;
   }
-  EXPECT_EQ(blips, 2u);
+  EXPECT_EQ(blips, std::size(kCatalogue));
   ASSERT_GT(firstTick, 0u);
   EXPECT_EQ(events[firstTick - 1].hash, op_hash::kAddBlipModifier);
 

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/operations.h"
+#include "registry/catalogue_data.h"
 #include "registry/registry.h"
+#include "support/catalogue_reads.h"
 #include "support/fake_hook.h"
 
 namespace homestead {
@@ -38,8 +41,10 @@ struct ExpectedHomestead {
   std::vector<ExpectedOccupant> occupants;
 };
 
-const std::vector<ExpectedHomestead>& Catalogue() {
-  static const std::vector<ExpectedHomestead> catalogue = {
+// The shipped catalogue, pinned by ShipsTheseHomesteads alone: every other
+// test reads kCatalogue, so adding or moving a homestead fails only that one.
+const std::vector<ExpectedHomestead>& Shipped() {
+  static const std::vector<ExpectedHomestead> shipped = {
       {1,
        {2626.33f, 1695.275f, 115.693f},
        {2623.609f, 1696.502f, 115.75f},
@@ -63,13 +68,17 @@ const std::vector<ExpectedHomestead>& Catalogue() {
            {{2310.874f, -328.781f, 41.899f}, 149.143f, "WORLD_HUMAN_COFFEE_DRINK"},
        }},
   };
-  return catalogue;
+  return shipped;
 }
 
 void ExpectAt(const Vector3& v, const Point& p) {
   EXPECT_EQ(v.x, p.x);
   EXPECT_EQ(v.y, p.y);
   EXPECT_EQ(v.z, p.z);
+}
+
+void ExpectAt(const Vector3& v, const Vector3& p) {
+  ExpectAt(v, Point{p.x, p.y, p.z});
 }
 
 // One expected pushed slot: a number, or the address of a text with this content.
@@ -107,11 +116,15 @@ void ExpectCall(const fake::Event& event, const ExpectedCall& expected) {
 constexpr uint32_t kSpriteHash = 0x5A5A0001;
 constexpr uint32_t kModifierHash = 0x5A5A0002;
 constexpr int32_t kFirstBlip = 100;
-constexpr uint64_t kLabelHandles[] = {0x1234567890ABCDEF, 0xFEDCBA0987654321};
+
+// The label handle CreateVarString answers the nth time: all 64 bits in use.
+uint64_t LabelHandle(std::size_t n) {
+  return 0x1234567890ABCDEF + n * 0x0101010101010101;
+}
 
 // The host calls that give the homestead at `center` the blip `blip`, whose
 // label CreateVarString answered with `label`.
-std::vector<ExpectedCall> HomeBlipCalls(const Point& center, int32_t blip, uint64_t label) {
+std::vector<ExpectedCall> HomeBlipCalls(const Vector3& center, int32_t blip, uint64_t label) {
   const uint64_t b = static_cast<uint32_t>(blip);
   return {
       {op_hash::kAddBlipForCoords,
@@ -132,8 +145,8 @@ class CatalogueTest : public ::testing::Test {
   void SetUp() override {
     FakeHook::Get().Reset();
     Registry() = HomesteadRegistry();
-    // Blips are numbered from kFirstBlip and labels taken from kLabelHandles
-    // in the order the host is asked for them.
+    // Blips are numbered from kFirstBlip and labels from LabelHandle(0) in the
+    // order the host is asked for them.
     FakeHook::Get().responder = [this](uint64_t hash, const std::vector<uint64_t>& args) {
       switch (hash) {
         case op_hash::kHashKey:
@@ -142,7 +155,7 @@ class CatalogueTest : public ::testing::Test {
         case op_hash::kAddBlipForCoords:
           return fake::Answer(static_cast<uint32_t>(kFirstBlip + blipsMade_++));
         case op_hash::kCreateVarString:
-          return fake::Answer(kLabelHandles[labelsMade_++ % 2]);
+          return fake::Answer(LabelHandle(labelsMade_++));
         default:
           return fake::Result{};
       }
@@ -154,31 +167,23 @@ class CatalogueTest : public ::testing::Test {
   }
 
   int32_t blipsMade_ = 0;
-  int labelsMade_ = 0;
+  std::size_t labelsMade_ = 0;
 };
 
-TEST_F(CatalogueTest, BuildsBothHomesteadsWithTheirOccupantsInTableOrder) {
-  InitHomesteads();
-
-  HomesteadRegistry& registry = Registry();
-  ASSERT_EQ(registry.size(), 2u);
-  for (const ExpectedHomestead& expected : Catalogue()) {
+TEST(ShippedCatalogueTest, ShipsTheseHomesteads) {
+  ASSERT_EQ(std::size(kCatalogue), Shipped().size());
+  for (std::size_t i = 0; i < Shipped().size(); ++i) {
+    const ExpectedHomestead& expected = Shipped()[i];
+    const CatalogueEntry& entry = kCatalogue[i];
     SCOPED_TRACE(::testing::Message() << "homestead " << expected.id);
-    const Homestead& h = registry.FindOrInsert(expected.id);
-    ExpectAt(h.center, expected.center);
-    ExpectAt(h.lootPosition, expected.loot);
-    EXPECT_TRUE(h.defenders.empty());
-    EXPECT_TRUE(h.available);
-    EXPECT_EQ(h.cooldownHours, 6);
-    EXPECT_EQ(h.robbedAtHour, -1);
-    EXPECT_EQ(h.leaderIndex, 0);
-    EXPECT_FALSE(h.lootSpawned);
-
-    ASSERT_EQ(h.defenderSpawns.size(), expected.occupants.size());
-    for (std::size_t i = 0; i < expected.occupants.size(); ++i) {
-      SCOPED_TRACE(::testing::Message() << "occupant " << i);
-      const DefenderSpawn& spawn = h.defenderSpawns[i];
-      const ExpectedOccupant& occupant = expected.occupants[i];
+    EXPECT_EQ(entry.id, expected.id);
+    ExpectAt(entry.center, expected.center);
+    ExpectAt(entry.lootPosition, expected.loot);
+    ASSERT_EQ(entry.defenders.size(), expected.occupants.size());
+    for (std::size_t k = 0; k < expected.occupants.size(); ++k) {
+      SCOPED_TRACE(::testing::Message() << "occupant " << k);
+      const DefenderSpawn& spawn = entry.defenders[k];
+      const ExpectedOccupant& occupant = expected.occupants[k];
       ExpectAt(spawn.position, occupant.position);
       EXPECT_EQ(spawn.heading, occupant.heading);
       EXPECT_EQ(spawn.model, kOccupantModel);
@@ -190,18 +195,50 @@ TEST_F(CatalogueTest, BuildsBothHomesteadsWithTheirOccupantsInTableOrder) {
       }
     }
   }
-  // Nothing is inserted beyond the catalogue's ids.
-  EXPECT_EQ(registry.size(), 2u);
+  EXPECT_EQ(kCooldownHours, 6);
+}
+
+TEST_F(CatalogueTest, BuildsEveryHomesteadWithItsOccupantsInTableOrder) {
+  InitHomesteads();
+
+  HomesteadRegistry& registry = Registry();
+  ASSERT_EQ(registry.size(), catalogue::kCount) << "nothing beyond the catalogue's ids";
+  std::size_t walked = 0;
+  for (const auto& [id, h] : registry) {
+    ASSERT_LT(walked, catalogue::kCount);
+    const CatalogueEntry& entry = kCatalogue[walked++];
+    SCOPED_TRACE(::testing::Message() << "homestead " << entry.id);
+    EXPECT_EQ(id, entry.id) << "the registry walks the table's order";
+    ExpectAt(h.center, entry.center);
+    ExpectAt(h.lootPosition, entry.lootPosition);
+    EXPECT_TRUE(h.defenders.empty());
+    EXPECT_TRUE(h.available);
+    EXPECT_EQ(h.cooldownHours, kCooldownHours);
+    EXPECT_EQ(h.robbedAtHour, -1);
+    EXPECT_EQ(h.leaderIndex, 0);
+    EXPECT_FALSE(h.lootSpawned);
+
+    ASSERT_EQ(h.defenderSpawns.size(), entry.defenders.size());
+    for (std::size_t i = 0; i < entry.defenders.size(); ++i) {
+      SCOPED_TRACE(::testing::Message() << "occupant " << i);
+      const DefenderSpawn& spawn = h.defenderSpawns[i];
+      const DefenderSpawn& want = entry.defenders[i];
+      ExpectAt(spawn.position, want.position);
+      EXPECT_EQ(spawn.heading, want.heading);
+      EXPECT_EQ(spawn.model, want.model);
+      EXPECT_EQ(spawn.scenario, want.scenario) << "the table's own text, or null";
+    }
+  }
 }
 
 TEST_F(CatalogueTest, GivesEachHomesteadItsLabelledBlipInRegistryOrder) {
   InitHomesteads();
 
-  // Homestead 1 first: the first blip and the first label handle are its.
+  // The first entry first: the first blip and the first label handle are its.
   std::vector<ExpectedCall> expected;
-  for (std::size_t i = 0; i < Catalogue().size(); ++i) {
+  for (std::size_t i = 0; i < catalogue::kCount; ++i) {
     const int32_t blip = kFirstBlip + static_cast<int32_t>(i);
-    for (ExpectedCall& call : HomeBlipCalls(Catalogue()[i].center, blip, kLabelHandles[i])) {
+    for (ExpectedCall& call : HomeBlipCalls(kCatalogue[i].center, blip, LabelHandle(i))) {
       expected.push_back(std::move(call));
     }
   }
@@ -212,16 +249,18 @@ TEST_F(CatalogueTest, GivesEachHomesteadItsLabelledBlipInRegistryOrder) {
     ExpectCall(events[i], expected[i]);
   }
 
-  EXPECT_EQ(Registry().FindOrInsert(1).homeBlip, kFirstBlip);
-  EXPECT_TRUE(Registry().FindOrInsert(1).homeBlipActive);
-  EXPECT_EQ(Registry().FindOrInsert(7).homeBlip, kFirstBlip + 1);
-  EXPECT_TRUE(Registry().FindOrInsert(7).homeBlipActive);
+  for (std::size_t i = 0; i < catalogue::kCount; ++i) {
+    const Homestead& h = Registry().FindOrInsert(kCatalogue[i].id);
+    EXPECT_EQ(h.homeBlip, kFirstBlip + static_cast<int32_t>(i));
+    EXPECT_TRUE(h.homeBlipActive);
+  }
 }
 
 // A record already under a catalogue id is overwritten in place: its old
 // state, its blip flag included, gives way to the catalogue's.
 TEST_F(CatalogueTest, ReplacesARecordAlreadyUnderACatalogueId) {
-  Homestead& old = Registry().FindOrInsert(7);
+  const CatalogueEntry& last = kCatalogue[catalogue::kCount - 1];
+  Homestead& old = Registry().FindOrInsert(last.id);
   old.center = Vector3(1, 2, 3);
   old.defenders = {55, 56};
   old.lootObject = 9;
@@ -233,21 +272,22 @@ TEST_F(CatalogueTest, ReplacesARecordAlreadyUnderACatalogueId) {
   InitHomesteads();
 
   HomesteadRegistry& registry = Registry();
-  EXPECT_EQ(registry.size(), 2u);
-  Homestead& h = registry.FindOrInsert(7);
+  EXPECT_EQ(registry.size(), catalogue::kCount);
+  Homestead& h = registry.FindOrInsert(last.id);
   EXPECT_EQ(&h, &old);
-  ExpectAt(h.center, Catalogue()[1].center);
-  EXPECT_EQ(h.defenderSpawns.size(), 6u);
+  ExpectAt(h.center, last.center);
+  EXPECT_EQ(h.defenderSpawns.size(), kDefendersPerHomestead);
   EXPECT_TRUE(h.defenders.empty());
   EXPECT_EQ(h.lootObject, 0);
   EXPECT_FALSE(h.lootSpawned);
   EXPECT_TRUE(h.available);
   EXPECT_EQ(h.robbedAtHour, -1);
 
-  // Blips follow the registry's walk, which now starts with the older id 7,
-  // and id 7's replaced record gets a fresh blip.
+  // Blips follow the registry's walk, which now starts with the older record,
+  // and the replaced record gets a fresh blip.
   const std::vector<fake::Event> blips = FakeHook::Get().CallsOf(op_hash::kAddBlipForCoords);
-  ASSERT_EQ(blips.size(), 2u);
+  ASSERT_EQ(blips.size(), catalogue::kCount);
+  ASSERT_EQ(registry.begin()->id, last.id);
   std::size_t n = 0;
   for (const auto& [id, record] : registry) {
     SCOPED_TRACE(::testing::Message() << "homestead " << id);
@@ -260,22 +300,22 @@ TEST_F(CatalogueTest, ReplacesARecordAlreadyUnderACatalogueId) {
 }
 
 TEST_F(CatalogueTest, LeavesAHomesteadThatAlreadyHasABlipAlone) {
-  Homestead& other = Registry().FindOrInsert(3);
+  Homestead& other = Registry().FindOrInsert(catalogue::UnknownId());
   other.center = Vector3(4.75f, 4.75f, 4.75f);
   other.homeBlip = 77;
   other.homeBlipActive = true;
 
   InitHomesteads();
 
-  EXPECT_EQ(Registry().size(), 3u);
+  EXPECT_EQ(Registry().size(), catalogue::kCount + 1);
   EXPECT_EQ(other.homeBlip, 77);
   EXPECT_TRUE(other.homeBlipActive);
   const std::vector<fake::Event> blips = FakeHook::Get().CallsOf(op_hash::kAddBlipForCoords);
-  ASSERT_EQ(blips.size(), 2u);
+  ASSERT_EQ(blips.size(), catalogue::kCount);
   for (const fake::Event& blip : blips) {
     EXPECT_NE(blip.args.at(1), fake::FloatBits(4.75f));
   }
-  EXPECT_EQ(FakeHook::Get().CallsOf(op_hash::kSetBlipName).size(), 2u);
+  EXPECT_EQ(FakeHook::Get().CallsOf(op_hash::kSetBlipName).size(), catalogue::kCount);
 }
 
 }  // namespace

@@ -1,0 +1,311 @@
+// homestead-sim: plays a robbery scenario with the real plug-in in a
+// simulated world and tells what happened. See --help.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "platform/console.h"
+#include "platform/watchdog.h"
+#include "sim/app/cli.h"
+#include "sim/app/interrupt.h"
+#include "sim/app/output_file.h"
+#include "sim/app/system.h"
+#include "sim/report/map/svg_map.h"
+#include "sim/run/runner.h"
+#include "sim/scenario/builtin.h"
+#include "sim/scenario/scenario.h"
+
+namespace {
+
+constexpr int kExitPassed = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// Colour on a terminal unless NO_COLOR is set, to any value.
+bool WantsColour(std::FILE* stream) {
+  return sim::IsTerminal(stream) && std::getenv("NO_COLOR") == nullptr;
+}
+
+// `text` with its first `word` in bold red; all of it without a word.
+std::string Paint(std::string text, std::string_view word = {}) {
+  const std::size_t at = word.empty() ? 0 : text.find(word);
+  if (at == std::string::npos) return text;
+  text.insert(word.empty() ? text.size() : at + word.size(), "\x1b[0m");
+  text.insert(at, "\x1b[1;31m");
+  return text;
+}
+
+int Error(const std::string& message, int status) {
+  std::fprintf(stderr, "homestead-sim: %s\n",
+               WantsColour(stderr) ? Paint(message).c_str() : message.c_str());
+  return status;
+}
+
+// The plug-in beside the executable (the build tree puts both in its top
+// directory), or one directory up for a program built into a subdirectory.
+std::string FindDefaultPlugin(std::vector<std::string>* looked) {
+  const std::string self = sim::ExecutablePath();
+  if (self.empty()) return "";
+  const std::filesystem::path dir = std::filesystem::path(self).parent_path();
+  std::error_code ec;
+  for (const std::filesystem::path& candidate :
+       {dir / sim::kPluginFileName, dir.parent_path() / sim::kPluginFileName}) {
+    looked->push_back(candidate.string());
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
+  }
+  return "";
+}
+
+int ListScenarios() {
+  for (const sim::BuiltinScenario& builtin : sim::BuiltinScenarios()) {
+    const sim::ParseResult parsed = sim::ParseScenario(builtin.text, builtin.name, builtin.name);
+    const auto* scenario = std::get_if<sim::Scenario>(&parsed);
+    std::string line(builtin.name);
+    line.resize(14, ' ');
+    line += scenario != nullptr ? scenario->about : "(does not parse)";
+    if (builtin.name == sim::kDefaultScenario) line += " (default)";
+    std::printf("%s\n", line.c_str());
+  }
+  return kExitPassed;
+}
+
+// Reads and parses the scenario the options name; prints the problem and
+// returns nothing on failure.
+std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
+  sim::ParseResult parsed;
+  if (!options.file.empty()) {
+    std::string error;
+    const std::optional<std::string> text = sim::ReadScenarioFile(options.file, &error);
+    if (!text) {
+      Error(error, kExitUsage);
+      return std::nullopt;
+    }
+    const std::string stem = std::filesystem::path(options.file).stem().string();
+    parsed = sim::ParseScenario(*text, options.file, stem);
+  } else {
+    const sim::BuiltinScenario* builtin = sim::FindBuiltinScenario(options.scenario);
+    if (builtin == nullptr) {
+      std::string names;
+      for (const sim::BuiltinScenario& b : sim::BuiltinScenarios()) {
+        names += (names.empty() ? "" : ", ") + std::string(b.name);
+      }
+      Error("unknown scenario '" + options.scenario + "'; expected one of " + names, kExitUsage);
+      return std::nullopt;
+    }
+    parsed =
+        sim::ParseScenario(builtin->text, "built-in:" + std::string(builtin->name), builtin->name);
+  }
+  if (const auto* error = std::get_if<sim::ParseError>(&parsed)) {
+    const std::string line = error->Format();
+    std::fprintf(stderr, "%s\n",
+                 WantsColour(stderr) ? Paint(line, "error:").c_str() : line.c_str());
+    return std::nullopt;
+  }
+  return std::get<sim::Scenario>(std::move(parsed));
+}
+
+// An output that would replace the scenario file, or two that would replace
+// one file, however spelt: the message for the usage error, else empty.
+std::string ClashingOutputs(const sim::Options& options) {
+  const std::pair<const char*, const std::string*> outputs[] = {{"--trace", &options.tracePath},
+                                                                {"--map", &options.mapPath}};
+  for (const auto& [option, path] : outputs) {
+    if (!path->empty() && !options.file.empty() && sim::SameFile(*path, options.file)) {
+      return std::string(option) + " '" + *path + "' is the scenario file '" + options.file +
+             "' (try --help)";
+    }
+  }
+  if (!options.tracePath.empty() && !options.mapPath.empty() &&
+      sim::SameFile(options.tracePath, options.mapPath)) {
+    return "--trace '" + options.tracePath + "' and --map '" + options.mapPath +
+           "' name the same file (try --help)";
+  }
+  return "";
+}
+
+// The plug-in the options name, or the one found beside the program; empty,
+// with `*error` set, when there is none.
+std::string ChoosePlugin(const sim::Options& options, std::string* error) {
+  if (!options.pluginPath.empty()) return options.pluginPath;
+  std::vector<std::string> looked;
+  const std::string found = FindDefaultPlugin(&looked);
+  if (found.empty()) {
+    std::string where;
+    for (const std::string& path : looked) where += (where.empty() ? "" : ", ") + path;
+    *error = "cannot find the plug-in (looked for " + where + "); name it with --plugin PATH";
+  }
+  return found;
+}
+
+struct Outputs {
+  std::unique_ptr<sim::OutputFile> trace;
+  std::unique_ptr<sim::OutputFile> map;
+};
+
+// Opens the outputs the options name; the usage error, or empty.
+std::string OpenOutputs(const sim::Options& options, Outputs& outputs) {
+  std::string error;
+  if (!options.tracePath.empty() &&
+      !(outputs.trace = sim::OutputFile::Open(options.tracePath, &error))) {
+    return error;
+  }
+  if (!options.mapPath.empty() && !(outputs.map = sim::OutputFile::Open(options.mapPath, &error))) {
+    return error;
+  }
+  if (outputs.trace && outputs.map && outputs.trace->toStandardOutput() &&
+      outputs.map->toStandardOutput()) {
+    return "--trace and --map cannot both write to standard output (try --help)";
+  }
+  return "";
+}
+
+// Prints the timeline. Played in real time, each line should show as it
+// happens, and a terminal shows how far the run is on a line of its own,
+// rewritten in place on standard error and erased before each timeline line:
+// from the start in real time, else once the run has taken a second of wall
+// time, ten times a second. The progress line goes to the terminal only, so
+// nothing that depends on the wall clock reaches an output.
+class TimelinePrinter {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  TimelinePrinter(std::FILE* out, bool realtime)
+      : out_(out),
+        colour_(WantsColour(out)),
+        realtime_(realtime),
+        nextProgress_(Clock::now() +
+                      (realtime ? Clock::duration::zero() : std::chrono::seconds(1))),
+        every_(realtime ? Clock::duration::zero() : std::chrono::milliseconds(100)) {}
+
+  void Progress(const std::string& status) {
+    const Clock::time_point now = Clock::now();
+    if (now < nextProgress_) return;
+    nextProgress_ = now + every_;
+    std::fprintf(stderr, "\r%s\x1b[K", status.c_str());
+    progressShown_ = true;
+  }
+
+  void EraseProgress() {
+    if (progressShown_) std::fputs("\r\x1b[K", stderr);
+    progressShown_ = false;
+  }
+
+  void Print(const std::string& line) {
+    EraseProgress();
+    std::fputs(colour_ ? Paint(line, "FAILED").c_str() : line.c_str(), out_);
+    std::fputc('\n', out_);
+    if (realtime_) std::fflush(out_);
+  }
+
+  void Flush() { std::fflush(out_); }
+
+ private:
+  std::FILE* out_;
+  bool colour_;
+  bool realtime_;
+  bool progressShown_ = false;
+  Clock::time_point nextProgress_;
+  Clock::duration every_;
+};
+
+sim::RunReport Play(const sim::Scenario& scenario, const sim::Options& options,
+                    const std::string& pluginPath, const Outputs& outputs) {
+  // With the trace or the map on standard output, the timeline moves to
+  // standard error so that the two do not mix.
+  const bool toStdout = (outputs.trace && outputs.trace->toStandardOutput()) ||
+                        (outputs.map && outputs.map->toStandardOutput());
+  TimelinePrinter printer(toStdout ? stderr : stdout, options.realtime);
+
+  sim::RunOptions run;
+  run.pluginPath = pluginPath;
+  run.seed = options.seed.value_or(scenario.seed);
+  run.realtime = options.realtime;
+  if (outputs.trace) {
+    run.trace = [file = outputs.trace.get()](std::string_view text) { file->Write(text); };
+  }
+  run.traceFilter = options.traceFilter;
+  run.budgetMs = options.budgetMs;
+  if (sim::IsTerminal(stderr)) {
+    run.progress = [&printer](const std::string& status) { printer.Progress(status); };
+  }
+  const bool quiet = options.quiet;
+  const sim::RunReport report =
+      sim::RunScenario(scenario, run, [quiet, &printer](const std::string& line) {
+        if (!quiet) printer.Print(line);
+      });
+  printer.EraseProgress();
+  if (quiet && !report.summary.empty()) printer.Print(report.summary);
+  printer.Flush();
+  return report;
+}
+
+// A run that played writes its outputs whether it passed or not: a failed
+// one is when they are needed most. Both files are finished before either
+// is renamed into place, so that a failure to write leaves neither behind.
+int WriteOutputs(Outputs& outputs, const sim::RunReport& report) {
+  std::string error;
+  if (outputs.map) outputs.map->Write(sim::RenderMap(report.map));
+  for (sim::OutputFile* file : {outputs.trace.get(), outputs.map.get()}) {
+    if (file != nullptr && !file->Finish(&error)) return Error(error, kExitFailed);
+  }
+  for (sim::OutputFile* file : {outputs.trace.get(), outputs.map.get()}) {
+    if (file != nullptr && !file->Publish(&error)) return Error(error, kExitFailed);
+  }
+  return kExitPassed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::UseBinaryStandardStreams();
+  const auto parsed = sim::ParseCommandLine(
+      std::span<const char* const>(argv + 1, static_cast<std::size_t>(argc - 1)));
+  if (const auto* usage = std::get_if<sim::UsageError>(&parsed)) {
+    return Error(usage->message, kExitUsage);
+  }
+  const sim::Options& options = std::get<sim::Options>(parsed);
+  switch (options.command) {
+    case sim::Options::Command::kHelp:
+      std::fputs(sim::HelpText().c_str(), stdout);
+      return kExitPassed;
+    case sim::Options::Command::kVersion:
+      std::printf("%s\n", sim::VersionText().c_str());
+      return kExitPassed;
+    case sim::Options::Command::kList:
+      return ListScenarios();
+    case sim::Options::Command::kRun:
+      break;
+  }
+
+  const std::optional<sim::Scenario> scenario = LoadScenario(options);
+  if (!scenario) return kExitUsage;
+  if (const std::string clash = ClashingOutputs(options); !clash.empty()) {
+    return Error(clash, kExitUsage);
+  }
+  std::string error;
+  const std::string pluginPath = ChoosePlugin(options, &error);
+  if (pluginPath.empty()) return Error(error, kExitUsage);
+
+  // Before the first temporary file exists.
+  sim::RemoveTemporariesOnInterrupt();
+  platform::Watchdog::SetBeforeExit(&sim::RemoveRegisteredTemporaries);
+  Outputs outputs;
+  if (const std::string problem = OpenOutputs(options, outputs); !problem.empty()) {
+    return Error(problem, kExitUsage);
+  }
+
+  const sim::RunReport report = Play(*scenario, options, pluginPath, outputs);
+  if (report.loadFailed) return Error("cannot load the plug-in: " + report.failure, kExitUsage);
+  if (const int status = WriteOutputs(outputs, report); status != kExitPassed) return status;
+  if (!report.passed) return Error("the run failed at " + report.failure, kExitFailed);
+  return kExitPassed;
+}

@@ -1,0 +1,66 @@
+// Plays a scenario: loads the plug-in into a fresh substitute host, runs
+// frames at a fixed rate of simulated time, performs the scenario's actions
+// between frames (rides, shots, clock moves, checks), and reports what
+// happened through the recorder's timeline, an optional call trace and the
+// data for the map.
+//
+// Nothing here sleeps unless `realtime` is set, and nothing depends on the
+// wall clock, so the same scenario, seed and plug-in give the same output.
+#ifndef HOMESTEAD_SIM_RUN_RUNNER_H
+#define HOMESTEAD_SIM_RUN_RUNNER_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/report/map_model.h"
+#include "sim/report/trace.h"
+#include "sim/run/recorder.h"
+#include "sim/scenario/scenario.h"
+
+namespace sim {
+
+inline constexpr int kFramesPerSecond = 60;
+// The game clock runs 30 times as fast as simulated time: one game minute
+// per two simulated seconds.
+inline constexpr double kClockRate = 30.0;
+// Simulated time a run may take unless told otherwise: any one action fits
+// in it, and a ride at a crawl or to a far point ends by it.
+inline constexpr int64_t kDefaultBudgetMs = kMaxDurationMs;
+
+struct RunOptions {
+  std::string pluginPath;
+  uint32_t seed = 1;
+  bool realtime = false;
+  TraceWriter::Sink trace;  // receives every host call, one JSON line each; empty: no trace
+  TraceFilter traceFilter;  // the calls the trace keeps
+  // Simulated time the run may take; a run that has not played every
+  // action by then ends as failed, naming the action it was in.
+  int64_t budgetMs = kDefaultBudgetMs;
+  // When set, told ten times per simulated second where the run stands:
+  // "game clock 14:03, 0:12.300 simulated, frame 738, action 3 of 12".
+  std::function<void(const std::string& status)> progress;
+};
+
+struct RunReport {
+  // The plug-in could not be loaded; nothing ran.
+  bool loadFailed = false;
+  // Every action was carried out, every expectation held and the host saw
+  // no error.
+  bool passed = false;
+  std::string failure;  // the first problem, in words; empty when passed
+  std::vector<MilestoneRecord> milestones;
+  MapData map;
+  std::string summary;  // the closing line of the timeline
+};
+
+using TimelineSink = std::function<void(const std::string& line)>;
+
+// `timeline` receives every line of the timeline, the summary last.
+RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
+                      const TimelineSink& timeline);
+
+}  // namespace sim
+
+#endif  // HOMESTEAD_SIM_RUN_RUNNER_H
