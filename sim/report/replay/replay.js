@@ -283,6 +283,40 @@
   }
   $('summary').textContent = unstamped.join('\n');
 
+  // Where each line sits in the list, measured again only when the list's
+  // size changes, so that following the current line never makes the browser
+  // lay the page out in the middle of a frame. The list is scrolled (within
+  // itself, so the page stays put) at the start of the next frame, when the
+  // layout is still clean.
+  let lineTops = null;
+  let listHeight = 0;
+  let listScroll = 0;
+  let wantScroll = null;
+  let listSize = null;  // as the observer last saw it; its first report changes nothing
+  new ResizeObserver(([entry]) => {
+    const size = `${entry.contentRect.width}x${entry.contentRect.height}`;
+    if (listSize !== null && size !== listSize) lineTops = null;
+    listSize = size;
+  }).observe(list);
+  list.addEventListener('scroll', () => { listScroll = list.scrollTop; }, {passive: true});
+  function followLine(i) {
+    if (lineTops === null) {
+      lineTops = lines.map((l) => l.li.offsetTop - list.offsetTop);
+      listHeight = list.clientHeight;
+    }
+    const top = lineTops[i];
+    const bottom = i + 1 < lines.length ? lineTops[i + 1] : top;
+    if (top < listScroll || bottom > listScroll + listHeight) {
+      wantScroll = Math.max(0, top - listHeight / 3);
+      listScroll = wantScroll;
+    }
+  }
+  function applyScroll() {
+    if (wantScroll === null) return;
+    list.scrollTop = wantScroll;
+    wantScroll = null;
+  }
+
   let current = -1;  // the highlighted line
   let pinned = -1;   // a line chosen by a click, kept while its time is shown
   function drawStory(t) {
@@ -300,11 +334,7 @@
         li.classList.add('current');
         li.firstChild.tabIndex = 0;
         li.firstChild.setAttribute('aria-current', 'true');
-        // Scrolled within the list only, so the page itself stays put.
-        const top = li.offsetTop - list.offsetTop;
-        if (top < list.scrollTop || top + li.offsetHeight > list.scrollTop + list.clientHeight) {
-          list.scrollTop = top - list.clientHeight / 3;
-        }
+        followLine(i);
       }
     }
     const speaking = data.speech.filter((s) => activeAt(s, t));
@@ -352,7 +382,7 @@
   let now = 0;
   let playing = false;
   let speed = 1;
-  let lastFrame = 0;
+  let lastFrame = null;  // the time stamp of the frame before, while playing
   let lastHash = -Infinity;
   const clock = $('clock');
   const playButton = $('play');
@@ -381,6 +411,7 @@
     now = Math.min(Math.max(t, 0), end);
     if (pinned >= 0 && lines[pinned].ms !== Math.floor(now)) pinned = -1;
     render();
+    applyScroll();
     writeHash();
   }
 
@@ -390,7 +421,8 @@
     document.documentElement.dataset.playing = on ? 'true' : 'false';
     if (on) {
       if (now >= end) now = 0;
-      lastFrame = performance.now();
+      lastFrame = null;
+      lastHash = performance.now();
       requestAnimationFrame(tick);
     } else {
       writeHash();
@@ -406,13 +438,17 @@
   function tick(stamp) {
     if (!playing) return;
     const started = performance.now();
-    now = Math.min(now + (stamp - lastFrame) * speed, end);
+    applyScroll();
+    // The first frame after play only sets the pace: its time stamp may come
+    // from before the click.
+    if (lastFrame !== null) now = Math.min(now + Math.max(stamp - lastFrame, 0) * speed, end);
     lastFrame = stamp;
     pinned = -1;
     render();
+    // Outside the frame's own work: a history entry costs more than a frame.
     if (started - lastHash >= HASH_EVERY_MS) {
       lastHash = started;
-      writeHash();
+      setTimeout(writeHash, 0);
     }
     if (now >= end) {
       pause();
@@ -510,5 +546,6 @@
   speedSelect.value = String(SPEEDS[0]);
   now = Math.min(timeFromHash() ?? 0, end);
   render();
+  applyScroll();
   document.documentElement.dataset.ready = performance.now().toFixed(1);
 })();
