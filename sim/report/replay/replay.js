@@ -192,7 +192,12 @@
     for (let i = 0; i <= end; ++i) text += `${num(px(track[i][1]))},${num(py(track[i][2]))} `;
     return text + `${num(px(now[0]))},${num(py(now[1]))}`;
   };
-  const place = (g, at) => g.setAttribute('transform', `translate(${num(px(at[0]))} ${num(py(at[1]))})`);
+  // Attributes are written only when they change: every write makes the
+  // browser look at the element's style again.
+  const set = (node, name, value) => {
+    if (node.getAttribute(name) !== value) node.setAttribute(name, value);
+  };
+  const place = (g, at) => set(g, 'transform', `translate(${num(px(at[0]))} ${num(py(at[1]))})`);
 
   function drawMap(t) {
     drawPlayer(t);
@@ -204,10 +209,10 @@
     const at = positionAt(player.track, t);
     for (const v of player.views) {
       place(v.g, at);
-      v.path.setAttribute('points', pointsText(player.track, t, at));
+      set(v.path, 'points', pointsText(player.track, t, at));
     }
-    player.views[0].g.dataset.x = num(at[0]);
-    player.views[0].g.dataset.y = num(at[1]);
+    set(player.views[0].g, 'data-x', num(at[0]));
+    set(player.views[0].g, 'data-y', num(at[1]));
   }
 
   function drawOthers(t) {
@@ -221,13 +226,13 @@
         show(v.flight, visible && fled !== undefined && fled[0] <= t);
         if (!visible) continue;
         place(v.g, here);
-        if (v.g.dataset.state !== state) v.g.dataset.state = state;
-        v.g.dataset.x = num(here[0]);
-        v.g.dataset.y = num(here[1]);
+        set(v.g, 'data-state', state);
+        set(v.g, 'data-x', num(here[0]));
+        set(v.g, 'data-y', num(here[1]));
         if (fled !== undefined && fled[0] <= t) {
           const from = lastAtOrBefore(o.track, fled[0]);
           const trail = o.track.slice(Math.max(from, 0));
-          v.flight.setAttribute('points', pointsText(trail, t, here));
+          set(v.flight, 'points', pointsText(trail, t, here));
         }
       }
     }
@@ -402,7 +407,7 @@
     const text = clockText(clockAt(t)) + '  ' + simText(t);
     if (clock.textContent !== text) clock.textContent = text;
     if (+scrubber.value !== Math.floor(t)) scrubber.value = Math.floor(t);
-    scrubber.setAttribute('aria-valuetext', text);
+    set(scrubber, 'aria-valuetext', text);
     drawMap(t);
     drawStory(t);
   }
@@ -430,9 +435,9 @@
   }
   const pause = () => setPlaying(false);
 
-  // Frame timing for scripts that measure the page: the longest time spent in
-  // one frame's work while playing, and the frames drawn.
-  const perf = {worstMs: 0, frames: 0};
+  // Frame timing for scripts that measure the page: the time spent in each
+  // frame's work while playing.
+  const perf = {workMs: []};
   window.replayPerf = perf;
 
   function tick(stamp) {
@@ -455,9 +460,7 @@
     } else {
       requestAnimationFrame(tick);
     }
-    const spent = performance.now() - started;
-    perf.frames += 1;
-    if (spent > perf.worstMs) perf.worstMs = spent;
+    perf.workMs.push(performance.now() - started);
   }
 
   // The frame drawn at or before t, and the one before or after it.
