@@ -51,8 +51,8 @@ void ReplayRecorder::Observe() {
 
 void ReplayRecorder::FollowOccupants(int64_t now) {
   const std::vector<ObservedOccupant>& seen = recorder_.observations().occupants;
-  for (std::size_t i = followed_.empty() ? 0 : followed_.back().observed + 1; i < seen.size();
-       ++i) {
+  for (; nextObserved_ < seen.size(); ++nextObserved_) {
+    const std::size_t i = nextObserved_;
     if (seen[i].homestead != focus_) continue;
     ReplayOccupant occupant;
     occupant.index = seen[i].index;

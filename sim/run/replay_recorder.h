@@ -50,6 +50,7 @@ class ReplayRecorder {
   ReplayData data_;
   KeyTrack player_;
   std::vector<Followed> followed_;  // parallel to data_.occupants
+  std::size_t nextObserved_ = 0;    // the recorder's occupants looked at so far
   int32_t moneyObject_ = 0;         // the money stack in the world, or 0
   // Blips on the map by handle: the index into data_.blips, or none for one
   // elsewhere that the page does not show.
