@@ -7,7 +7,6 @@
   const data = JSON.parse(document.getElementById('replay-data').textContent);
   const SVG = 'http://www.w3.org/2000/svg';
   const $ = (id) => document.getElementById(id);
-  const SPEEDS = [1, 4, 16, 64];
   const HASH_EVERY_MS = 250;  // the address follows playback at most this often
 
   const pad = (n, width) => String(n).padStart(width, '0');
@@ -74,7 +73,7 @@
   const py = (y) => centre[1] - y;
 
   // One panel: a square window of `radius` metres around `origin`, with
-  // markers `mark` metres across.
+  // markers of `mark` metres' radius and text `font` metres high.
   function makePanel(svg, radius, mark, font, origin) {
     const ox = px(origin[0]);
     const oy = py(origin[1]);
@@ -420,6 +419,12 @@
     writeHash();
   }
 
+  // Frame timing for scripts that measure the page: the time spent in each
+  // frame's work since play was pressed, for the first ten minutes of it.
+  const perf = {workMs: []};
+  const PERF_FRAMES = 36000;
+  window.replayPerf = perf;
+
   function setPlaying(on) {
     playing = on;
     playButton.setAttribute('aria-label', on ? 'Pause' : 'Play');
@@ -428,17 +433,13 @@
       if (now >= end) now = 0;
       lastFrame = null;
       lastHash = performance.now();
+      perf.workMs = [];
       requestAnimationFrame(tick);
     } else {
       writeHash();
     }
   }
   const pause = () => setPlaying(false);
-
-  // Frame timing for scripts that measure the page: the time spent in each
-  // frame's work while playing.
-  const perf = {workMs: []};
-  window.replayPerf = perf;
 
   function tick(stamp) {
     if (!playing) return;
@@ -460,7 +461,7 @@
     } else {
       requestAnimationFrame(tick);
     }
-    perf.workMs.push(performance.now() - started);
+    if (perf.workMs.length < PERF_FRAMES) perf.workMs.push(performance.now() - started);
   }
 
   // The frame drawn at or before t, and the one before or after it.
@@ -546,7 +547,6 @@
     }
   });
 
-  speedSelect.value = String(SPEEDS[0]);
   now = Math.min(timeFromHash() ?? 0, end);
   render();
   applyScroll();
