@@ -396,8 +396,9 @@
     return data.clock[Math.max(i, 0)][1];
   }
 
+  // The millisecond the clock shows, so that the address reopens that moment.
   function writeHash() {
-    const seconds = (Math.round(now) / 1000).toString();
+    const seconds = (Math.floor(now) / 1000).toString();
     history.replaceState(null, '', '#t=' + seconds);
   }
 
@@ -541,7 +542,7 @@
   }
   window.addEventListener('hashchange', () => {
     const t = timeFromHash();
-    if (t !== null && t !== Math.round(now)) {
+    if (t !== null && t !== Math.floor(now)) {
       pause();
       seek(t);
     }
