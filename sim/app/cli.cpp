@@ -24,7 +24,7 @@ struct OptionInfo {
   Takes takes;
 };
 
-constexpr std::array<OptionInfo, 17> kOptions = {{
+constexpr std::array<OptionInfo, 18> kOptions = {{
     {"--help", Takes::kNothing},
     {"-h", Takes::kNothing},
     {"--version", Takes::kNothing},
@@ -40,6 +40,7 @@ constexpr std::array<OptionInfo, 17> kOptions = {{
     {"--trace", Takes::kValue},
     {"--trace-filter", Takes::kValue},
     {"--map", Takes::kValue},
+    {"--replay", Takes::kValue},
     {"--plugin", Takes::kValue},
     {"--budget", Takes::kValue},
 }};
@@ -67,6 +68,12 @@ Options:
                     --trace-filter=-polling, --trace-filter=CreatePed,SetBlipName
   --map FILE.svg    draw a map of the homestead as SVG (a name with another
                     extension is refused)
+  --replay FILE.html
+                    write a page that plays the run back on the map, with
+                    the timeline beside it and the dialogue as subtitles;
+                    self-contained, it opens from disk in a browser, and
+                    FILE.html#t=64.35 opens it at 64.35 s of simulated time
+                    (a name with another extension is refused)
   --plugin PATH     the plug-in library to load (default: the
                     libhomestead_robbery.so found next to this program)
   --budget DURATION
@@ -136,16 +143,16 @@ Scenario files (full description in sim/SCENARIOS.md):
   SPEED: 4m/s (0.1 to 100m/s, default 4m/s)   x y z: -100000 to 100000 each
 )";
 
-// A map path may have no extension (a device or a pipe) but no other one
-// than ".svg": "map.png" would be an SVG file under a lying name.
-bool MapPathIsSvg(std::string_view path) {
+// An output path may have no extension (a device or a pipe) but no other
+// one than its format's: "map.png" would be an SVG file under a lying name.
+bool HasExtensionOrNone(std::string_view path, std::string_view wanted) {
   const std::size_t slash = path.find_last_of("/\\");
   const std::string_view name = slash == path.npos ? path : path.substr(slash + 1);
   const std::size_t dot = name.rfind('.');
   if (dot == name.npos || dot == 0) return true;
   std::string extension(name.substr(dot + 1));
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == "svg";
+  return extension == wanted;
 }
 
 std::string Usage(std::string message) {
@@ -190,6 +197,8 @@ std::optional<UsageError> ApplyOption(std::string_view arg, std::string_view val
     options.traceFilter = std::get<TraceFilter>(std::move(filter));
   } else if (arg == "--map") {
     options.mapPath = std::string(value);
+  } else if (arg == "--replay") {
+    options.replayPath = std::string(value);
   } else if (arg == "--plugin") {
     options.pluginPath = std::string(value);
   } else if (arg == "--budget") {
@@ -212,12 +221,25 @@ std::optional<UsageError> CheckCombination(const Options& options, bool scenario
   if (options.traceFilter.list() != "all" && options.tracePath.empty()) {
     return UsageError{Usage("--trace-filter needs --trace FILE")};
   }
-  if (!MapPathIsSvg(options.mapPath)) {
+  if (!HasExtensionOrNone(options.mapPath, "svg")) {
     return UsageError{Usage("--map draws SVG only; '" + options.mapPath +
                             "' has another extension (name it FILE.svg)")};
   }
-  if (!options.tracePath.empty() && options.tracePath == options.mapPath) {
-    return UsageError{Usage("--trace and --map name the same file")};
+  if (!HasExtensionOrNone(options.replayPath, "html")) {
+    return UsageError{Usage("--replay writes an HTML page; '" + options.replayPath +
+                            "' has another extension (name it FILE.html)")};
+  }
+  const std::array<std::pair<std::string_view, const std::string*>, 3> outputs = {
+      {{"--trace", &options.tracePath},
+       {"--map", &options.mapPath},
+       {"--replay", &options.replayPath}}};
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+      if (!outputs[i].second->empty() && *outputs[i].second == *outputs[j].second) {
+        return UsageError{Usage(std::string(outputs[i].first) + " and " +
+                                std::string(outputs[j].first) + " name the same file")};
+      }
+    }
   }
   return std::nullopt;
 }

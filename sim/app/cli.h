@@ -27,6 +27,7 @@ struct Options {
   std::string tracePath;                    // --trace FILE
   TraceFilter traceFilter;                  // --trace-filter LIST
   std::string mapPath;                      // --map FILE.svg
+  std::string replayPath;                   // --replay FILE.html
   std::string pluginPath;                   // --plugin PATH; empty: found next to us
   bool quiet = false;                       // --quiet: summary line only
   bool realtime = false;                    // --realtime: pace frames to the wall clock

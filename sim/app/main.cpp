@@ -1,5 +1,6 @@
 // homestead-sim: plays a robbery scenario with the real plug-in in a
 // simulated world and tells what happened. See --help.
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -26,6 +27,7 @@
 #include "sim/app/system.h"
 #include "sim/app/watch.h"
 #include "sim/report/map/svg_map.h"
+#include "sim/report/replay_page.h"
 #include "sim/report/timeline_diff.h"
 #include "sim/run/runner.h"
 #include "sim/scenario/builtin.h"
@@ -152,17 +154,23 @@ std::optional<sim::Scenario> LoadScenario(const sim::Options& options, std::stri
 // one file, however spelt: the message for the usage error, else empty.
 std::string ClashingOutputs(const sim::Options& options) {
   const std::pair<const char*, const std::string*> outputs[] = {{"--trace", &options.tracePath},
-                                                                {"--map", &options.mapPath}};
+                                                                {"--map", &options.mapPath},
+                                                                {"--replay", &options.replayPath}};
   for (const auto& [option, path] : outputs) {
     if (!path->empty() && !options.file.empty() && sim::SameFile(*path, options.file)) {
       return std::string(option) + " '" + *path + "' is the scenario file '" + options.file +
              "' (try --help)";
     }
   }
-  if (!options.tracePath.empty() && !options.mapPath.empty() &&
-      sim::SameFile(options.tracePath, options.mapPath)) {
-    return "--trace '" + options.tracePath + "' and --map '" + options.mapPath +
-           "' name the same file (try --help)";
+  for (std::size_t i = 0; i < std::size(outputs); ++i) {
+    for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
+      const auto& [first, firstPath] = outputs[i];
+      const auto& [second, secondPath] = outputs[j];
+      if (!firstPath->empty() && !secondPath->empty() && sim::SameFile(*firstPath, *secondPath)) {
+        return std::string(first) + " '" + *firstPath + "' and " + second + " '" + *secondPath +
+               "' name the same file (try --help)";
+      }
+    }
   }
   return "";
 }
@@ -184,6 +192,16 @@ std::string ChoosePlugin(const sim::Options& options, std::string* error) {
 struct Outputs {
   std::unique_ptr<sim::OutputFile> trace;
   std::unique_ptr<sim::OutputFile> map;
+  std::unique_ptr<sim::OutputFile> replay;
+
+  // Every output, null where none was asked for.
+  std::array<sim::OutputFile*, 3> All() const { return {trace.get(), map.get(), replay.get()}; }
+  bool AnyToStandardOutput() const {
+    for (const sim::OutputFile* file : All()) {
+      if (file != nullptr && file->toStandardOutput()) return true;
+    }
+    return false;
+  }
 };
 
 // Opens the outputs the options name; the usage error, or empty.
@@ -196,9 +214,16 @@ std::string OpenOutputs(const sim::Options& options, Outputs& outputs) {
   if (!options.mapPath.empty() && !(outputs.map = sim::OutputFile::Open(options.mapPath, &error))) {
     return error;
   }
-  if (outputs.trace && outputs.map && outputs.trace->toStandardOutput() &&
-      outputs.map->toStandardOutput()) {
-    return "--trace and --map cannot both write to standard output (try --help)";
+  if (!options.replayPath.empty() &&
+      !(outputs.replay = sim::OutputFile::Open(options.replayPath, &error))) {
+    return error;
+  }
+  int onStandardOutput = 0;
+  for (const sim::OutputFile* file : outputs.All()) {
+    if (file != nullptr && file->toStandardOutput()) ++onStandardOutput;
+  }
+  if (onStandardOutput > 1) {
+    return "--trace, --map and --replay cannot share standard output (try --help)";
   }
   return "";
 }
@@ -256,12 +281,11 @@ class TimelinePrinter {
   Clock::duration every_;
 };
 
-// With the trace or the map on standard output, the timeline moves to
-// standard error so that the two do not mix. Returns the timeline's stream;
+// With an output on standard output, the timeline moves to standard error
+// so that the two do not mix. Returns the timeline's stream;
 // `*error` the place for the errno of its first failed write.
 std::FILE* TimelineStream(const Outputs& outputs, StandardStreams& streams, int** error) {
-  const bool toStdout = (outputs.trace && outputs.trace->toStandardOutput()) ||
-                        (outputs.map && outputs.map->toStandardOutput());
+  const bool toStdout = outputs.AnyToStandardOutput();
   if (toStdout) {
     streams.outHolds = nullptr;
     streams.errHolds = "the timeline";
@@ -289,6 +313,7 @@ sim::RunReport Play(const sim::Scenario& scenario, const sim::Options& options,
     run.trace = [file = outputs.trace.get()](std::string_view text) { file->Write(text); };
   }
   run.traceFilter = options.traceFilter;
+  run.replay = outputs.replay != nullptr;
   run.budgetMs = options.budgetMs;
   if (sim::IsTerminal(stderr)) {
     run.progress = [&printer](const std::string& status) { printer.Progress(status); };
@@ -309,15 +334,16 @@ sim::RunReport Play(const sim::Scenario& scenario, const sim::Options& options,
 }
 
 // A run that played writes its outputs whether it passed or not: a failed
-// one is when they are needed most. Both files are finished before either
-// is renamed into place, so that a failure to write leaves neither behind.
+// one is when they are needed most. Every file is finished before any is
+// renamed into place, so that a failure to write leaves none behind.
 int WriteOutputs(Outputs& outputs, const sim::RunReport& report) {
   std::string error;
   if (outputs.map) outputs.map->Write(sim::RenderMap(report.map));
-  for (sim::OutputFile* file : {outputs.trace.get(), outputs.map.get()}) {
+  if (outputs.replay) outputs.replay->Write(sim::RenderReplayPage(report.replay));
+  for (sim::OutputFile* file : outputs.All()) {
     if (file != nullptr && !file->Finish(&error)) return Error(error, kExitFailed);
   }
-  for (sim::OutputFile* file : {outputs.trace.get(), outputs.map.get()}) {
+  for (sim::OutputFile* file : outputs.All()) {
     if (file != nullptr && !file->Publish(&error)) return Error(error, kExitFailed);
   }
   return kExitPassed;

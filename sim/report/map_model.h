@@ -15,6 +15,12 @@
 
 namespace sim {
 
+// Metres from the centre to the edge of the two square windows on the world
+// that the map draws (and the replay page too): the encounter area and the
+// yard.
+inline constexpr double kOverviewRadiusM = 170;
+inline constexpr double kYardRadiusM = 9;
+
 struct MapOccupant {
   int index = 0;              // creation order within his homestead's set
   int set = 1;                // 1 for the first set spawned in the run, 2 ...

@@ -78,6 +78,7 @@ class Recorder {
   int shotCount() const { return shots_; }
   int gotAwayCount() const { return gotAway_; }
   std::size_t occupantCount() const { return seen_.occupants.size(); }
+  const Observations& observations() const { return seen_; }
 
   // The map of the focus homestead (see map_builder.h); call at the end of
   // the run.

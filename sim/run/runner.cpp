@@ -13,6 +13,7 @@
 #include "platform/session.h"
 #include "sim/base/sim_time.h"
 #include "sim/report/trace.h"
+#include "sim/run/replay_recorder.h"
 
 namespace sim {
 
@@ -309,8 +310,8 @@ std::string ProgressText(const platform::World& world, const platform::Host& hos
 // Plays frames until every action is done, one has failed, the budget is
 // spent or the session has closed.
 void PlayFrames(platform::Session& session, ActionPlayer& player, Recorder& recorder,
-                std::optional<TraceWriter>& trace, const Scenario& scenario,
-                const RunOptions& options) {
+                std::optional<TraceWriter>& trace, std::optional<ReplayRecorder>& replay,
+                const Scenario& scenario, const RunOptions& options) {
   platform::World& world = session.world();
   platform::Host& host = session.host();
   std::size_t errorsSeen = 0;
@@ -318,6 +319,7 @@ void PlayFrames(platform::Session& session, ActionPlayer& player, Recorder& reco
   while (!player.done() && session.open()) {
     session.RunFrames(1, [&player](platform::Session&) { player.Step(); });
     recorder.Observe();
+    if (replay) replay->Observe();
     // In milliseconds, so that no budget a caller gives can overflow.
     if (!player.done() && world.nowUs() / 1000 >= options.budgetMs) {
       player.Stop("the run has spent its budget of " + FormatScenarioDuration(options.budgetMs) +
@@ -357,8 +359,16 @@ std::string FailureOf(const ActionPlayer& player, const platform::Host& host,
 }  // namespace
 
 RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
-                      const TimelineSink& timeline) {
+                      const TimelineSink& tell) {
   RunReport report;
+  // The replay page shows the timeline too.
+  std::vector<std::string> lines;
+  const TimelineSink timeline = options.replay
+                                    ? TimelineSink([&lines, &tell](const std::string& line) {
+                                        lines.push_back(line);
+                                        tell(line);
+                                      })
+                                    : tell;
   const Vec3 start = scenario.start.Resolve();
   platform::Session::OpenResult opened = platform::Session::Open(
       options.pluginPath, ConfigFor(scenario, options.seed, start), options.pluginName);
@@ -371,6 +381,8 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   platform::World& world = session.world();
   platform::Host& host = session.host();
   Recorder recorder(world, scenario.homestead, timeline);
+  std::optional<ReplayRecorder> replay;
+  if (options.replay) replay.emplace(world, recorder, scenario.homestead);
   std::optional<TraceWriter> trace;
   if (options.trace) {
     trace.emplace(options.trace, world, options.traceFilter);
@@ -398,7 +410,7 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
                                      : session.Reload(action.pluginPath);
   });
   const int startMinute = world.ClockMinuteOfDay();
-  PlayFrames(session, player, recorder, trace, scenario, options);
+  PlayFrames(session, player, recorder, trace, replay, scenario, options);
   const std::string closeProblem = session.Close();
   report.failure = FailureOf(player, host, closeProblem);
   report.passed = report.failure.empty();
@@ -408,10 +420,16 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
       FormatClock(startMinute) + " to " + FormatClock(world.ClockMinuteOfDay());
   const std::string simulated =
       SimTimeText(world.nowUs()) + " simulated in " + std::to_string(host.frame()) + " frames";
-  report.map = recorder.BuildMap(
-      "Homestead " + std::to_string(scenario.homestead) + ", scenario " + scenario.name,
-      (scenario.about.empty() ? "" : scenario.about + " | ") + "seed " +
-          std::to_string(options.seed) + " | game clock " + clockSpan + " | " + simulated);
+  std::string title =
+      "Homestead " + std::to_string(scenario.homestead) + ", scenario " + scenario.name;
+  std::string subtitle = (scenario.about.empty() ? "" : scenario.about + " | ") + "seed " +
+                         std::to_string(options.seed) + " | game clock " + clockSpan + " | " +
+                         simulated;
+  if (replay) {
+    report.replay.title = title;
+    report.replay.subtitle = subtitle;
+  }
+  report.map = recorder.BuildMap(std::move(title), std::move(subtitle));
 
   report.summary =
       "summary: " + scenario.name + ", seed " + std::to_string(options.seed) + ": " +
@@ -422,6 +440,14 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
       std::to_string(recorder.shotCount()) + " shot, " + std::to_string(recorder.gotAwayCount()) +
       " got away; game clock " + clockSpan + ", " + simulated;
   timeline(report.summary);
+  if (replay) {
+    report.replay.passed = report.passed;
+    report.replay.failure = report.failure;
+    report.replay.framesPerSecond = kFramesPerSecond;
+    report.replay.milestones = report.milestones;
+    report.replay.timeline = std::move(lines);
+    report.replay = replay->Finish(std::move(report.replay));
+  }
   return report;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sim/report/map_model.h"
+#include "sim/report/replay_page.h"
 #include "sim/report/trace.h"
 #include "sim/run/recorder.h"
 #include "sim/scenario/scenario.h"
@@ -38,6 +39,7 @@ struct RunOptions {
   bool realtime = false;
   TraceWriter::Sink trace;  // receives every host call, one JSON line each; empty: no trace
   TraceFilter traceFilter;  // the calls the trace keeps
+  bool replay = false;      // follow the run for its replay page
   // Simulated time the run may take; a run that has not played every
   // action by then ends as failed, naming the action it was in.
   int64_t budgetMs = kDefaultBudgetMs;
@@ -55,6 +57,7 @@ struct RunReport {
   std::string failure;  // the first problem, in words; empty when passed
   std::vector<MilestoneRecord> milestones;
   MapData map;
+  ReplayData replay;    // filled when RunOptions::replay is set
   std::string summary;  // the closing line of the timeline
 };
 

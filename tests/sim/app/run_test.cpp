@@ -333,13 +333,16 @@ class ProgramTest : public ::testing::Test {
 };
 
 TEST_F(ProgramTest, TheSameSeedGivesTheSameBytesAndAnotherSeedDoesNot) {
-  const Result first = Run("--seed 11 --trace " + In("a.jsonl") + " --map " + In("a.svg"));
-  const Result second = Run("--seed 11 --trace " + In("b.jsonl") + " --map " + In("b.svg"));
+  const Result first = Run("--seed 11 --trace " + In("a.jsonl") + " --map " + In("a.svg") +
+                           " --replay " + In("a.html"));
+  const Result second = Run("--seed 11 --trace " + In("b.jsonl") + " --map " + In("b.svg") +
+                            " --replay " + In("b.html"));
   ASSERT_EQ(first.status, 0) << first.err;
   ASSERT_EQ(second.status, 0) << second.err;
   EXPECT_EQ(first.out, second.out);
   EXPECT_EQ(Read(dir_ / "a.jsonl"), Read(dir_ / "b.jsonl"));
   EXPECT_EQ(Read(dir_ / "a.svg"), Read(dir_ / "b.svg"));
+  EXPECT_EQ(Read(dir_ / "a.html"), Read(dir_ / "b.html"));
   EXPECT_GT(Read(dir_ / "a.jsonl").size(), 0u);
 
   const Result other = Run("--seed 12");
@@ -403,6 +406,9 @@ TEST_F(ProgramTest, AnOutputThatIsTheScenarioOrTheOtherOutputIsAnInputError) {
       {"--map " + d + "/sub/../b.svg --trace " + d + "/b.svg",
        "homestead-sim: --trace '" + d + "/b.svg' and --map '" + d +
            "/sub/../b.svg' name the same file (try --help)\n"},
+      {"--replay " + d + "/./c.html --trace " + d + "/c.html",
+       "homestead-sim: --trace '" + d + "/c.html' and --replay '" + d +
+           "/./c.html' name the same file (try --help)\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
@@ -494,8 +500,9 @@ TEST_F(ProgramTest, AFailedRunStillWritesItsOutputsComplete) {
   Write(dir_ / "fails.scn", "ride towards homestead 1 to 60m at 8m/s\nexpect outcome\n");
   Write(dir_ / "map.svg", "old map");
   Write(dir_ / "trace.jsonl", "old trace");
+  Write(dir_ / "replay.html", "old page");
   const Result result = Run("--file " + In("fails.scn") + " --map " + In("map.svg") + " --trace " +
-                            In("trace.jsonl"));
+                            In("trace.jsonl") + " --replay " + In("replay.html"));
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.out.find("FAILED at line 2 (expect outcome): outcome has not happened"),
             std::string::npos)
@@ -509,7 +516,15 @@ TEST_F(ProgramTest, AFailedRunStillWritesItsOutputsComplete) {
   EXPECT_TRUE(trace.starts_with("{\"trace\":\"homestead-sim\",")) << trace.substr(0, 80);
   EXPECT_NE(trace.find("}\n{\"frame\":1,"), std::string::npos) << trace.substr(0, 400);
   EXPECT_TRUE(trace.ends_with("}\n"));
-  EXPECT_EQ(Files(), (std::vector<std::string>{"fails.scn", "map.svg", "trace.jsonl"}));
+  // The page tells the verdict and the failing action.
+  const std::string page = Read(dir_ / "replay.html");
+  EXPECT_TRUE(page.starts_with("<!DOCTYPE html>")) << page.substr(0, 80);
+  EXPECT_TRUE(page.ends_with("</html>\n"));
+  EXPECT_NE(page.find(R"("passed":false,"failure":"line 2 (expect outcome): outcome has not )"
+                      R"(happened")"),
+            std::string::npos);
+  EXPECT_EQ(Files(),
+            (std::vector<std::string>{"fails.scn", "map.svg", "replay.html", "trace.jsonl"}));
 }
 
 TEST_F(ProgramTest, TraceOnStandardOutputMovesTheTimelineToStandardError) {
