@@ -4,6 +4,8 @@
 #include <system_error>
 #include <utility>
 
+#include "sim/app/system.h"
+
 namespace sim {
 
 FileWatch::FileWatch(std::vector<std::string> paths, Clock::duration settle) : settle_(settle) {
@@ -13,7 +15,8 @@ FileWatch::FileWatch(std::vector<std::string> paths, Clock::duration settle) : s
   }
 }
 
-FileWatch::Look FileWatch::LookAt(const std::string& path) {
+FileWatch::Look FileWatch::LookAt(const std::string& utf8) {
+  const std::filesystem::path path = PathFromUtf8(utf8);
   Look look;
   std::error_code ec;
   const std::filesystem::file_status status = std::filesystem::status(path, ec);
@@ -36,7 +39,7 @@ std::vector<std::string> FileWatch::Poll(Clock::time_point now) {
     }
     if (look == file.reported || !look.exists || now - file.seenSince < settle_) continue;
     // A writer that holds the file locked (on Windows) has not finished.
-    if (!std::ifstream(file.path, std::ios::binary).is_open()) continue;
+    if (!std::ifstream(PathFromUtf8(file.path), std::ios::binary).is_open()) continue;
     file.reported = look;
     finished.push_back(file.path);
   }

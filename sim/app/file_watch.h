@@ -7,7 +7,7 @@
 // reading: a linker or an editor that writes in several steps (or, on
 // Windows, holds the file locked meanwhile) is waited for. A file that is
 // missing is waited for too, so that a file replaced by delete-and-write
-// is reported once, when the new one is complete.
+// is reported once, when the new one is complete. Paths are in UTF-8.
 #ifndef HOMESTEAD_SIM_APP_FILE_WATCH_H
 #define HOMESTEAD_SIM_APP_FILE_WATCH_H
 
@@ -44,7 +44,7 @@ class FileWatch {
     Clock::time_point seenSince;  // since when it has looked like `seen`
   };
 
-  static Look LookAt(const std::string& path);
+  static Look LookAt(const std::string& utf8);
 
   std::vector<Watched> files_;
   Clock::duration settle_;

@@ -7,6 +7,7 @@
 
 #include "sim/app/file_watch.h"
 #include "sim/app/interrupt.h"
+#include "sim/app/system.h"
 #include "sim/report/timeline_diff.h"
 
 #if defined(_WIN32)
@@ -42,21 +43,21 @@ unsigned long ProcessId() {
 class PrivateCopy {
  public:
   PrivateCopy(const std::string& library, int number) {
-    const std::filesystem::path source(library);
+    const std::filesystem::path source = PathFromUtf8(library);
     std::error_code ec;
-    path_ = (std::filesystem::temp_directory_path(ec) /
-             ("homestead-sim-" + std::to_string(ProcessId()) + "-" + std::to_string(number) +
-              source.extension().string()))
-                .string();
+    const std::filesystem::path copy = std::filesystem::temp_directory_path(ec) /
+                                       ("homestead-sim-" + std::to_string(ProcessId()) + "-" +
+                                        std::to_string(number) + Utf8(source.extension()));
+    path_ = Utf8(copy);
     slot_ = RegisterTemporary(path_);
-    if (!std::filesystem::copy_file(source, path_,
-                                    std::filesystem::copy_options::overwrite_existing, ec)) {
+    if (!std::filesystem::copy_file(source, copy, std::filesystem::copy_options::overwrite_existing,
+                                    ec)) {
       error_ = "cannot copy the plug-in '" + library + "' to '" + path_ + "': " + ec.message();
     }
   }
   ~PrivateCopy() {
     std::error_code ec;
-    std::filesystem::remove(path_, ec);
+    std::filesystem::remove(PathFromUtf8(path_), ec);
     UnregisterTemporary(slot_);
   }
   PrivateCopy(const PrivateCopy&) = delete;
@@ -83,8 +84,7 @@ bool WatchInterrupted() {
   return gInterrupted.load();
 }
 
-int Watch(const WatchSetup& setup, const WatchHooks& hooks) {
-  int plays = 0;
+void Watch(const WatchSetup& setup, const WatchHooks& hooks) {
   int copies = 0;
   auto playOnce = [&]() -> Played {
     const PrivateCopy copy(setup.pluginPath, ++copies);
@@ -103,7 +103,6 @@ int Watch(const WatchSetup& setup, const WatchHooks& hooks) {
   bool comparing = setup.baseline.has_value();
   auto tell = [&](const Played& played) {
     if (!played.problem.empty()) return hooks.report(played.problem);
-    ++plays;
     if (comparing) {
       const std::vector<std::string>& against = setup.baseline ? *setup.baseline : previous;
       for (const std::string& line : FormatTimelineDiff(DiffTimelines(against, played.timeline))) {
@@ -133,7 +132,6 @@ int Watch(const WatchSetup& setup, const WatchHooks& hooks) {
     hooks.print("--- " + what + " changed: playing again");
     tell(playOnce());
   }
-  return plays;
 }
 
 }  // namespace sim

@@ -58,9 +58,8 @@ struct WatchHooks {
   std::function<bool()> stop;
 };
 
-// Runs the loop until `hooks.stop` answers true. Returns the number of
-// plays that happened, the first included.
-int Watch(const WatchSetup& setup, const WatchHooks& hooks);
+// Runs the loop until `hooks.stop` answers true.
+void Watch(const WatchSetup& setup, const WatchHooks& hooks);
 
 // On Windows makes Ctrl-C and Ctrl-Break set WatchInterrupted() instead of
 // ending the process where it is (interrupt.h), since a library that is
