@@ -24,7 +24,7 @@ struct OptionInfo {
   Takes takes;
 };
 
-constexpr std::array<OptionInfo, 16> kOptions = {{
+constexpr std::array<OptionInfo, 18> kOptions = {{
     {"--help", Takes::kNothing},
     {"-h", Takes::kNothing},
     {"--version", Takes::kNothing},
@@ -32,6 +32,8 @@ constexpr std::array<OptionInfo, 16> kOptions = {{
     {"--list", Takes::kNothing},
     {"--quiet", Takes::kNothing},
     {"--realtime", Takes::kNothing},
+    {"--watch", Takes::kNothing},
+    {"--baseline", Takes::kValue},
     {"--scenario", Takes::kValue},
     {"--file", Takes::kValue},
     {"--seed", Takes::kValue},
@@ -81,6 +83,14 @@ Options:
   --quiet           print only the closing summary line
   --realtime        play at the speed of the wall clock instead of as fast
                     as possible
+  --watch           play, then wait, and play again whenever the plug-in
+                    library or the scenario file has changed on disk (a
+                    finished write), showing what changed in the timeline
+                    (as --baseline does) and the summary line; the output
+                    files are written again each time; Ctrl-C ends it
+  --baseline FILE   compare the timeline with one written earlier (by
+                    'homestead-sim > FILE') and print only the lines removed
+                    and added, the header left out, then the summary line
   -h, --help        show this text
   -V, --version     show the version
 
@@ -107,6 +117,10 @@ was lost (an output file, or standard output or error: the timeline, or
 what --help, --version and --list print); 2 a usage or input error (bad
 option, bad scenario file, unusable output path, plug-in not loadable); 3
 the plug-in hung; 4 an internal error (out of memory, say).
+With --baseline the comparison decides: 0 when the timelines are equal, 1
+when they differ. The summary line is compared too, so a run that fails
+where the baseline's passed (or the other way round) differs, and a run
+that fails exactly as the baseline's did is equal.
 
 Scenario files (full description in sim/SCENARIOS.md):
   One statement per line; '#' starts a comment. Settings come first:
@@ -122,6 +136,7 @@ Scenario files (full description in sim/SCENARIOS.md):
     take money [of homestead N]
     advance clock DURATION     set clock HH:MM      set hour H
     suppress on|off            expect MILESTONE     expect no MILESTONE
+    reload                     reload from PATH     (unload, load again)
   POSITION: x y z (or x, y, z) | homestead N | loot of homestead N
             | DISTANCE COMPASS of homestead N  (e.g. 150m south of homestead 1)
   DURATION: 500ms, 2s, 3min, 6h (0 to 48h)   DISTANCE: 18m (0 to 100000m)
@@ -157,6 +172,10 @@ std::optional<UsageError> ApplyOption(std::string_view arg, std::string_view val
     options.quiet = true;
   } else if (arg == "--realtime") {
     options.realtime = true;
+  } else if (arg == "--watch") {
+    options.watch = true;
+  } else if (arg == "--baseline") {
+    options.baselinePath = std::string(value);
   } else if (arg == "--scenario") {
     options.scenario = std::string(value);
     scenarioGiven = true;

@@ -32,6 +32,8 @@ struct Options {
   bool quiet = false;                       // --quiet: summary line only
   bool realtime = false;                    // --realtime: pace frames to the wall clock
   int64_t budgetMs = kDefaultBudgetMs;      // --budget DURATION: simulated time allowed
+  bool watch = false;                       // --watch: play again on every change
+  std::string baselinePath;                 // --baseline FILE: compare the timeline with it
 };
 
 struct UsageError {

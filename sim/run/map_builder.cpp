@@ -29,6 +29,7 @@ MapData BuildMap(const Observations& seen, int focus, const Vec3& player, int64_
   for (const HomesteadTrack& track : seen.tracks) {
     if (track.id != focus) continue;
     map.lootPlaced = track.lootPlaced;
+    map.lootLeftBehind = track.lootLeftBehind;
     map.finalState =
         "homestead " + std::to_string(track.id) + " " + std::string(StateName(track.state));
     if (!track.stage.empty()) map.finalState += ", " + std::string(track.stage) + " stage";
@@ -45,6 +46,7 @@ MapData BuildMap(const Observations& seen, int focus, const Vec3& player, int64_
     mark.gotAway = occupant.gotAway;
     mark.flight = occupant.flight;
     mark.removed = occupant.deleted && !occupant.dead && !occupant.gotAway;
+    mark.leftBehind = occupant.leftBehind;
     for (const auto& [handle, blip] : seen.blips) {
       if (blip.entity == occupant.ped) ++mark.blips;
     }

@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -32,8 +33,13 @@ platform::Vec3 ToWorld(const Vec3& v) {
 // the script runs, so the script sees what the player did in this frame.
 class ActionPlayer {
  public:
-  ActionPlayer(const Scenario& scenario, platform::World& world, Recorder& recorder)
-      : scenario_(scenario), world_(world), recorder_(recorder) {}
+  // Unloads the plug-in and loads it again, from the file the action names
+  // or else the same one; what went wrong, or empty.
+  using Reloader = std::function<std::string(const Action& action)>;
+
+  ActionPlayer(const Scenario& scenario, platform::World& world, Recorder& recorder,
+               Reloader reload)
+      : scenario_(scenario), world_(world), recorder_(recorder), reload_(std::move(reload)) {}
 
   bool done() const { return next_ >= scenario_.actions.size() || failed(); }
   bool failed() const { return !failure_.empty(); }
@@ -115,6 +121,11 @@ class ActionPlayer {
         return true;
       case Action::Kind::kSuppress:
         world_.SetSuppressed(action.on);
+        return true;
+      case Action::Kind::kReload:
+        if (const std::string problem = reload_(action); !problem.empty()) {
+          return Fail(action, problem);
+        }
         return true;
       case Action::Kind::kExpect:
         return Expect(action);
@@ -253,6 +264,7 @@ class ActionPlayer {
   const Scenario& scenario_;
   platform::World& world_;
   Recorder& recorder_;
+  Reloader reload_;
   std::size_t next_ = 0;
   bool started_ = false;
   int64_t startUs_ = 0;
@@ -281,7 +293,8 @@ void WriteTraceHeader(TraceWriter& trace, const Scenario& scenario, const RunOpt
   header.scenario = scenario.name;
   header.source = scenario.source;
   header.seed = options.seed;
-  header.pluginPath = options.pluginPath;
+  header.pluginPath = options.pluginName.empty() ? options.pluginPath : options.pluginName;
+  header.pluginFile = options.pluginPath;
   trace.Header(std::move(header));
 }
 
@@ -357,8 +370,8 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
                                       })
                                     : tell;
   const Vec3 start = scenario.start.Resolve();
-  platform::Session::OpenResult opened =
-      platform::Session::Open(options.pluginPath, ConfigFor(scenario, options.seed, start));
+  platform::Session::OpenResult opened = platform::Session::Open(
+      options.pluginPath, ConfigFor(scenario, options.seed, start), options.pluginName);
   if (!opened.session) {
     report.loadFailed = true;
     report.failure = opened.error;
@@ -389,7 +402,13 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   recorder.Say("the player starts at " + scenario.start.Describe() + " (" +
                platform::FixedTriple(start.x, start.y, start.z, ", ") + ")");
 
-  ActionPlayer player(scenario, world, recorder);
+  // In the frame, before the scripts run: the new instance's script main
+  // starts in the same frame, as after a reload key in the game.
+  ActionPlayer player(scenario, world, recorder, [&](const Action& action) {
+    recorder.OnReload(action.pluginPath);
+    return action.pluginPath.empty() ? session.Reload(options.pluginPath)
+                                     : session.Reload(action.pluginPath);
+  });
   const int startMinute = world.ClockMinuteOfDay();
   PlayFrames(session, player, recorder, trace, replay, scenario, options);
   const std::string closeProblem = session.Close();

@@ -32,6 +32,9 @@ inline constexpr int64_t kDefaultBudgetMs = kMaxDurationMs;
 
 struct RunOptions {
   std::string pluginPath;
+  // The plug-in as the user named it, in messages and the trace's header,
+  // when pluginPath is a private copy of it; empty: pluginPath.
+  std::string pluginName;
   uint32_t seed = 1;
   bool realtime = false;
   TraceWriter::Sink trace;  // receives every host call, one JSON line each; empty: no trace

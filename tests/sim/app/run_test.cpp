@@ -85,6 +85,11 @@ TEST(BuiltinRunTest, EachScenarioPassesWithItsMilestonesInOrder) {
       {"ride-away",
        {M::kSpawned, M::kApproach, M::kTeardown, M::kRestored},
        {M::kConfrontation, M::kAttack, M::kOutcome}},
+      // The new instance starts up again and places a set of its own.
+      {"reload",
+       {M::kSpawned, M::kConfrontation, M::kStartup, M::kSpawned, M::kConfrontation, M::kAttack,
+        M::kOutcome, M::kTeardown},
+       {M::kSurrender, M::kRestored}},
   };
   ASSERT_EQ(std::size(table), BuiltinScenarios().size()) << "a built-in scenario is not covered";
   for (const Expected& expected : table) {
@@ -146,6 +151,9 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
   constexpr const char* kNear = "ride towards homestead 1 to 60m at 10m/s\nwait for spawned\n";
   const auto [afterWait, tooManyAfterWait] = OneStartupTooMany("wait 1s\n");
   const auto [afterWaitFor, tooManyAfterWaitFor] = OneStartupTooMany("wait for startup\n");
+  constexpr const char* kInYard = "ride towards homestead 1 to 18m at 10m/s\n";
+  const std::string homeBlips = std::to_string(std::size(homestead::kCatalogue)) + " blips (";
+  const std::string firstSet = "left behind 6 occupants (peds 101, 102, 103, 104, 105, 106), ";
   struct Case {
     std::string text;
     std::string failure;
@@ -153,6 +161,7 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
     // When above 0: the run ends level with homestead 7's money stack, this
     // far from the homestead's centre.
     double levelWithLootAt = 0;
+    std::string says = {};  // in a timeline line, when not empty
   };
   constexpr const char* kLoot7 = "ride to loot of homestead 7 at 50m/s\n";
   const Case cases[] = {
@@ -187,6 +196,24 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
       {std::string(kLoot7) +
            "ride away from homestead 7 to 90m at 50m/s\nride towards homestead 7 to 40m at 50m/s\n",
        "", kDefaultBudgetMs, 40},
+      // A reload while idle leaves the home blips behind.
+      {"wait 1s\nreload\nwait 1s\nexpect no spawned\n", "", kDefaultBudgetMs, 0,
+       "plug-in reloaded; warning: the unload left behind " + homeBlips},
+      // Inside the approach talk: the new instance's occupants are a new set of six.
+      {"ride towards homestead 1 to 30m at 10m/s\nwait for approach\nreload\nwait 2s\n"
+       "shoot occupant 6\n",
+       "line 5 (shoot occupant 6): homestead 1 has no occupant 6 (6 created)", kDefaultBudgetMs, 0,
+       firstSet + "the money stack (object 107) and "},
+      // Inside the confrontation talk: the new instance confronts the player again.
+      {std::string(kInYard) +
+           "wait for confrontation\nreload\nwait for attack up to 1min\nexpect confrontation\n"
+           "expect confrontation\n",
+       "", kDefaultBudgetMs, 0, firstSet},
+      // In the flight: nobody follows the fleeing occupant any more, so he never gets away.
+      {std::string(kInYard) +
+           "wait for attack up to 1min\nshoot all but one\nwait for flight up to 1min\nreload\n"
+           "wait 20s\nexpect no got-away\n",
+       "", kDefaultBudgetMs, 0, firstSet},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -212,6 +239,12 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
       const Vec3 end = report.map.playerPath.back();
       EXPECT_NEAR(end.z, place->loot.z, 1e-3);
       EXPECT_NEAR(Distance(end, place->centre), c.levelWithLootAt, 0.01);
+    }
+    if (!c.says.empty()) {
+      EXPECT_TRUE(std::any_of(
+          timeline.begin(), timeline.end(),
+          [&c](const std::string& line) { return line.find(c.says) != std::string::npos; }))
+          << "no line says: " << c.says;
     }
   }
 }
