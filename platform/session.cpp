@@ -4,63 +4,79 @@
 
 namespace platform {
 
-Session::OpenResult Session::Open(const std::string& pluginPath, HostConfig config) {
+Session::OpenResult Session::Open(const std::string& pluginPath, HostConfig config,
+                                  std::string name) {
   std::string warning;
   const int64_t limitMs = config.watchdogLimitMs >= 0 ? config.watchdogLimitMs
                                                       : Watchdog::LimitFromEnvironment(&warning);
   // The host exists and is active before the library is loaded, so that its
   // scriptRegister lands here, also where the system loader attaches the
   // library inside the load.
-  std::unique_ptr<Session> session(
-      new Session(pluginPath, std::make_unique<Host>(std::move(config)), limitMs));
-  Host& host = *session->host_;
-  if (!warning.empty()) host.RecordError(warning);
-  Host::Activation active(host);
-  host.scheduler().SetModuleName(pluginPath);
-  Watchdog& watchdog = session->watchdog_;
+  std::unique_ptr<Session> session(new Session(pluginPath,
+                                               name.empty() ? pluginPath : std::move(name),
+                                               std::make_unique<Host>(std::move(config)), limitMs));
+  if (!warning.empty()) session->host_->RecordError(warning);
+  Host::Activation active(*session->host_);
+  std::string error = session->Attach();
+  if (!error.empty()) return {nullptr, std::move(error)};
+  return {std::move(session), ""};
+}
+
+Session::Session(std::string path, std::string name, std::unique_ptr<Host> host,
+                 int64_t watchdogLimitMs)
+    : path_(std::move(path)),
+      name_(std::move(name)),
+      host_(std::move(host)),
+      watchdogLimitMs_(watchdogLimitMs),
+      watchdog_(std::make_unique<Watchdog>(name_, watchdogLimitMs)) {}
+
+Session::~Session() {
+  Close();
+}
+
+std::string Session::Attach() {
+  Host& host = *host_;
+  host.scheduler().SetModuleName(name_);
+  Watchdog& watchdog = *watchdog_;
 
   host.SetLoaderPhase("load");
   watchdog.Arm("load", host.frame());
-  Plugin::LoadResult loaded = Plugin::Load(pluginPath);
+  Plugin::LoadResult loaded = Plugin::Load(path_);
   watchdog.Disarm();
-  if (loaded.plugin == nullptr) return {nullptr, std::move(loaded.error)};
-  session->plugin_ = std::move(loaded.plugin);
+  host.SetLoaderPhase("");
+  if (loaded.plugin == nullptr) {
+    return loaded.error + (name_ == path_ ? "" : " (a copy of '" + name_ + "')");
+  }
+  plugin_ = std::move(loaded.plugin);
 
   host.SetLoaderPhase("attach");
   watchdog.Arm("LibraryEntry (attach)", host.frame());
-  const Plugin::EntryResult attached = session->plugin_->Attach();
+  const Plugin::EntryResult attached = plugin_->Attach();
   watchdog.Disarm();
   host.SetLoaderPhase("");
   if (attached.threw) {
     // Whatever it registered before throwing goes with it, undetached: the
     // library is in a state nobody can vouch for.
-    void* module = session->plugin_->handle();
+    void* module = plugin_->handle();
     if (host.scheduler().ScriptCount(module) != 0) host.scheduler().Unregister(module);
-    std::unique_ptr<Plugin> plugin = std::move(session->plugin_);
+    std::unique_ptr<Plugin> plugin = std::move(plugin_);
     host.SetLoaderPhase("unload");
     std::string problem = plugin->Unload();
     host.SetLoaderPhase("");
-    return {nullptr, "plug-in '" + pluginPath + "' failed to attach: " + attached.problem +
-                         (problem.empty() ? "" : "; " + problem)};
+    return "plug-in '" + name_ + "' failed to attach: " + attached.problem +
+           (problem.empty() ? "" : "; " + problem);
   }
   if (!attached.problem.empty()) host.RecordError(attached.problem);
-  return {std::move(session), ""};
-}
-
-Session::Session(std::string path, std::unique_ptr<Host> host, int64_t watchdogLimitMs)
-    : path_(std::move(path)), host_(std::move(host)), watchdog_(path_, watchdogLimitMs) {}
-
-Session::~Session() {
-  Close();
+  return "";
 }
 
 void Session::RunOneFrame(const FrameCallback& perFrame) {
   Host::Activation active(*host_);
   host_->BeginFrame();
   if (perFrame) perFrame(*this);
-  watchdog_.Arm("script main", host_->frame());
+  watchdog_->Arm("script main", host_->frame());
   host_->RunScripts();
-  watchdog_.Disarm();
+  watchdog_->Disarm();
 }
 
 void Session::RunFrames(int64_t count, const FrameCallback& perFrame) {
@@ -86,13 +102,13 @@ std::string Session::Close() {
   Host::Activation active(*host_);
   void* module = plugin_->handle();
   host_->SetLoaderPhase("detach");
-  watchdog_.Arm("LibraryEntry (detach)", host_->frame());
+  watchdog_->Arm("LibraryEntry (detach)", host_->frame());
   const Plugin::EntryResult detached = plugin_->Detach();
   if (!detached.problem.empty()) host_->RecordError(detached.problem);
   host_->SetLoaderPhase("unload");
-  watchdog_.Arm("unload", host_->frame());
+  watchdog_->Arm("unload", host_->frame());
   std::string problem = plugin_->Unload();
-  watchdog_.Disarm();
+  watchdog_->Disarm();
   host_->SetLoaderPhase("");
   plugin_.reset();
   if (!problem.empty()) host_->RecordError(problem);
@@ -104,6 +120,20 @@ std::string Session::Close() {
     host_->scheduler().Unregister(module);
   }
   return problem;
+}
+
+std::string Session::Reload(const std::string& pluginPath, std::string name) {
+  std::string problem = Close();
+  if (!problem.empty()) return problem;
+  Host::Activation active(*host_);
+  if (name.empty()) name = pluginPath == path_ ? name_ : pluginPath;
+  path_ = pluginPath;
+  if (name != name_) {
+    name_ = std::move(name);
+    watchdog_.reset();  // its thread ends before the next one starts
+    watchdog_ = std::make_unique<Watchdog>(name_, watchdogLimitMs_);
+  }
+  return Attach();
 }
 
 }  // namespace platform

@@ -17,7 +17,12 @@
 // out of LibraryEntry's attach makes the open fail, with the library
 // unloaded; every other misstep is a host error. No host operation may be
 // called while the plug-in is loaded, attached, detached or unloaded. Sessions may follow
-// one another in one process, each from fresh state. Two sessions open at
+// one another in one process, each from fresh state.
+//
+// Reload does what a script hook's reload key does: it detaches and unloads
+// the plug-in, abandoning its script main wherever it waits (its fibre's
+// stack is freed without unwinding), and loads and attaches a library again
+// into the same host and world, which keep everything the old instance made. Two sessions open at
 // once keep their own hosts, but if they load the same library they share its
 // static state, since a process maps a library only once.
 #ifndef HOMESTEAD_PLATFORM_SESSION_H
@@ -42,8 +47,11 @@ class Session {
   };
   using FrameCallback = std::function<void(Session&)>;
 
-  // Makes the host, loads the plug-in and attaches it.
-  static OpenResult Open(const std::string& pluginPath, HostConfig config = {});
+  // Makes the host, loads the plug-in and attaches it. `name` tells the
+  // plug-in in messages (the script hook's and the watchdog's), for a library
+  // loaded from a copy of the one the user named; empty: `pluginPath`.
+  static OpenResult Open(const std::string& pluginPath, HostConfig config = {},
+                         std::string name = {});
 
   // Closes the session if Close was not called.
   ~Session();
@@ -62,6 +70,12 @@ class Session {
   // Detaches and unloads the plug-in. Returns an empty string, or what went
   // wrong (also recorded in the host's errors).
   std::string Close();
+  // Closes the plug-in and opens the library at `pluginPath` in its place,
+  // in this host and world. Returns an empty string, or what went wrong; a
+  // library that cannot be loaded or attached leaves the session closed.
+  // `name` as for Open; empty: the name so far for the same path, else
+  // `pluginPath`.
+  std::string Reload(const std::string& pluginPath, std::string name = {});
   bool open() const { return plugin_ != nullptr; }
 
   Host& host() { return *host_; }
@@ -69,12 +83,17 @@ class Session {
   const std::string& pluginPath() const { return path_; }
 
  private:
-  Session(std::string path, std::unique_ptr<Host> host, int64_t watchdogLimitMs);
+  Session(std::string path, std::string name, std::unique_ptr<Host> host, int64_t watchdogLimitMs);
   void RunOneFrame(const FrameCallback& perFrame);
+  // Loads and attaches the library at path_ into the active host; the
+  // message of a failure, with the library unloaded again.
+  std::string Attach();
 
   std::string path_;
+  std::string name_;  // of path_, in messages
   std::unique_ptr<Host> host_;
-  Watchdog watchdog_;
+  int64_t watchdogLimitMs_;
+  std::unique_ptr<Watchdog> watchdog_;  // names name_
   std::unique_ptr<Plugin> plugin_;
 };
 

@@ -29,12 +29,62 @@ if [ ! -f "$build/build.ninja" ]; then
   fi
 fi
 
-# A dry run first, so that an up-to-date build stays silent.
-plan=$(cmake --build "$build" --target "$target" -- -n 2>&1 || true)
-if [[ "$plan" != *"ninja: no work to do."* ]]; then
-  echo "run.sh: building $target in $build" >&2
-  cmake --build "$build" --target "$target" -j "$(nproc 2>/dev/null || echo 2)" >&2 ||
-    fail "the build failed (the compiler's messages are above)"
+# Builds `$1` unless it is up to date; false when the build fails. A dry run
+# first, so that an up-to-date build stays silent.
+build_target() {
+  local plan
+  plan=$(cmake --build "$build" --target "$1" -- -n 2>&1 || true)
+  [[ "$plan" == *"ninja: no work to do."* ]] && return 0
+  echo "run.sh: building $1 in $build" >&2
+  cmake --build "$build" --target "$1" -j "$(nproc 2>/dev/null || echo 2)" >&2
+}
+
+build_target "$target" || fail "the build failed (the compiler's messages are above)"
+
+watch=false
+for arg in "$@"; do
+  [ "$arg" = --watch ] && watch=true
+done
+if ! $watch; then
+  exec "$build/homestead-sim" "$@"
 fi
 
-exec "$build/homestead-sim" "$@"
+# The watch loop: the simulator watches the library; this loop rebuilds it
+# whenever a file under src/ is newer than the last look.
+plugin="$build/libhomestead_robbery.so"
+stamp=$(mktemp)
+good=$(mktemp)
+sim_pid=""
+finish() {
+  local status=$1
+  trap - INT TERM HUP
+  # SIGTERM: a job started in the background ignores SIGINT.
+  if [ -n "$sim_pid" ]; then
+    kill -TERM "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  rm -f "$stamp" "$good"
+  exit "$status"
+}
+trap 'finish 130' INT
+trap 'finish 143' TERM
+trap 'finish 129' HUP
+
+"$build/homestead-sim" "$@" &
+sim_pid=$!
+while kill -0 "$sim_pid" 2>/dev/null; do
+  sleep 0.5
+  [ -n "$(find "$root/src" -newer "$stamp" -type f -print -quit)" ] || continue
+  touch "$stamp"  # a save during the build is seen next time round
+  cp -p "$plugin" "$good" 2>/dev/null || true
+  if ! build_target homestead_robbery; then
+    # A failed link may have removed the library; put the last good one back.
+    cmp -s "$good" "$plugin" || cp -p "$good" "$plugin"
+    echo "run.sh: the build failed (the compiler's messages are above);" \
+      "the simulator keeps the last good plug-in" >&2
+  fi
+done
+status=0
+wait "$sim_pid" || status=$?
+sim_pid=""
+finish "$status"

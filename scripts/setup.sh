@@ -12,6 +12,8 @@ packages=(
   # The Windows build: the mingw-w64 cross compiler (posix threads variant),
   # GoogleTest's sources to build for it, and Wine to run what it makes.
   g++-mingw-w64-x86-64-posix googletest wine wine64
+  # The replay page is tested in a real browser, driven by a Python script.
+  chromium chromium-driver python3
 )
 
 missing=()

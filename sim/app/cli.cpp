@@ -25,7 +25,7 @@ struct OptionInfo {
   Takes takes;
 };
 
-constexpr std::array<OptionInfo, 21> kOptions = {{
+constexpr std::array<OptionInfo, 24> kOptions = {{
     {"--help", Takes::kNothing},
     {"-h", Takes::kNothing},
     {"--version", Takes::kNothing},
@@ -33,12 +33,15 @@ constexpr std::array<OptionInfo, 21> kOptions = {{
     {"--list", Takes::kNothing},
     {"--quiet", Takes::kNothing},
     {"--realtime", Takes::kNothing},
+    {"--watch", Takes::kNothing},
+    {"--baseline", Takes::kValue},
     {"--scenario", Takes::kValue},
     {"--file", Takes::kValue},
     {"--seed", Takes::kValue},
     {"--trace", Takes::kValue},
     {"--trace-filter", Takes::kValue},
     {"--map", Takes::kValue},
+    {"--replay", Takes::kValue},
     {"--plugin", Takes::kValue},
     {"--budget", Takes::kValue},
     {"--seeds", Takes::kValue},
@@ -72,6 +75,12 @@ Options:
                     --trace-filter=-polling, --trace-filter=CreatePed,SetBlipName
   --map FILE.svg    draw a map of the homestead as SVG (a name with another
                     extension is refused)
+  --replay FILE.html
+                    write a page that plays the run back on the map, with
+                    the timeline beside it and the dialogue as subtitles;
+                    self-contained, it opens from disk in a browser, and
+                    FILE.html#t=64.35 opens it at 64.35 s of simulated time
+                    (a name with another extension is refused)
   --plugin PATH     the plug-in library to load (default: the
                     libhomestead_robbery.so found next to this program)
   --budget DURATION
@@ -82,10 +91,19 @@ Options:
                     verdict line)
   --realtime        play at the speed of the wall clock instead of as fast
                     as possible
+  --watch           play, then wait, and play again whenever the plug-in
+                    library or the scenario file has changed on disk (a
+                    finished write), showing what changed in the timeline
+                    (as --baseline does) and the summary line; the output
+                    files are written again each time; Ctrl-C ends it
+  --baseline FILE   compare the timeline with one written earlier (by
+                    'homestead-sim > FILE') and print only the lines removed
+                    and added, the header left out, then the summary line
   --seeds A-B       a sweep: play the scenario once for every seed from A to
                     B, each run as --seed N alone plays it, and print one
                     summary (see "Sweeps" below); excludes --seed,
-                    --realtime, --trace and --map
+                    --realtime, --trace, --map, --replay, --watch and
+                    --baseline
   -j N, --jobs N    play a sweep in N worker processes at once (default:
                     one per processor)
   --keep-failures DIR
@@ -119,6 +137,10 @@ was lost (an output file, or standard output or error: the timeline, or
 what --help, --version and --list print); 2 a usage or input error (bad
 option, bad scenario file, unusable output path, plug-in not loadable); 3
 the plug-in hung; 4 an internal error (out of memory, say).
+With --baseline the comparison decides: 0 when the timelines are equal, 1
+when they differ. The summary line is compared too, so a run that fails
+where the baseline's passed (or the other way round) differs, and a run
+that fails exactly as the baseline's did is equal.
 
 Sweeps (--seeds A-B): did my change break any seed, and was it played?
   The summary on standard output says how many seeds passed and failed;
@@ -155,22 +177,23 @@ Scenario files (full description in sim/SCENARIOS.md):
     take money [of homestead N]
     advance clock DURATION     set clock HH:MM      set hour H
     suppress on|off            expect MILESTONE     expect no MILESTONE
+    reload                     reload from PATH     (unload, load again)
   POSITION: x y z (or x, y, z) | homestead N | loot of homestead N
             | DISTANCE COMPASS of homestead N  (e.g. 150m south of homestead 1)
   DURATION: 500ms, 2s, 3min, 6h (0 to 48h)   DISTANCE: 18m (0 to 100000m)
   SPEED: 4m/s (0.1 to 100m/s, default 4m/s)   x y z: -100000 to 100000 each
 )";
 
-// A map path may have no extension (a device or a pipe) but no other one
-// than ".svg": "map.png" would be an SVG file under a lying name.
-bool MapPathIsSvg(std::string_view path) {
+// An output path may have no extension (a device or a pipe) but no other
+// one than its format's: "map.png" would be an SVG file under a lying name.
+bool HasExtensionOrNone(std::string_view path, std::string_view wanted) {
   const std::size_t slash = path.find_last_of("/\\");
   const std::string_view name = slash == path.npos ? path : path.substr(slash + 1);
   const std::size_t dot = name.rfind('.');
   if (dot == name.npos || dot == 0) return true;
   std::string extension(name.substr(dot + 1));
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == "svg";
+  return extension == wanted;
 }
 
 std::string Usage(std::string message) {
@@ -215,6 +238,10 @@ std::optional<UsageError> ApplyOption(std::string_view arg, std::string_view val
     options.quiet = true;
   } else if (arg == "--realtime") {
     options.realtime = true;
+  } else if (arg == "--watch") {
+    options.watch = true;
+  } else if (arg == "--baseline") {
+    options.baselinePath = std::string(value);
   } else if (arg == "--scenario") {
     options.scenario = std::string(value);
     scenarioGiven = true;
@@ -236,6 +263,8 @@ std::optional<UsageError> ApplyOption(std::string_view arg, std::string_view val
     options.traceFilter = std::get<TraceFilter>(std::move(filter));
   } else if (arg == "--map") {
     options.mapPath = std::string(value);
+  } else if (arg == "--replay") {
+    options.replayPath = std::string(value);
   } else if (arg == "--plugin") {
     options.pluginPath = std::string(value);
   } else if (arg == "--budget") {
@@ -257,10 +286,11 @@ std::optional<UsageError> ApplyOption(std::string_view arg, std::string_view val
 // nothing without one.
 std::optional<UsageError> CheckSweepCombination(const Options& options) {
   if (options.seeds) {
-    const std::pair<bool, const char*> excluded[] = {{options.seed.has_value(), "--seed"},
-                                                     {options.realtime, "--realtime"},
-                                                     {!options.tracePath.empty(), "--trace"},
-                                                     {!options.mapPath.empty(), "--map"}};
+    const std::pair<bool, const char*> excluded[] = {
+        {options.seed.has_value(), "--seed"},         {options.realtime, "--realtime"},
+        {!options.tracePath.empty(), "--trace"},      {!options.mapPath.empty(), "--map"},
+        {!options.replayPath.empty(), "--replay"},    {options.watch, "--watch"},
+        {!options.baselinePath.empty(), "--baseline"}};
     for (const auto& [given, name] : excluded) {
       if (given)
         return UsageError{Usage(std::string("--seeds and ") + name + " exclude each other")};
@@ -286,12 +316,25 @@ std::optional<UsageError> CheckCombination(const Options& options, bool scenario
   if (options.traceFilter.list() != "all" && options.tracePath.empty()) {
     return UsageError{Usage("--trace-filter needs --trace FILE")};
   }
-  if (!MapPathIsSvg(options.mapPath)) {
+  if (!HasExtensionOrNone(options.mapPath, "svg")) {
     return UsageError{Usage("--map draws SVG only; '" + options.mapPath +
                             "' has another extension (name it FILE.svg)")};
   }
-  if (!options.tracePath.empty() && options.tracePath == options.mapPath) {
-    return UsageError{Usage("--trace and --map name the same file")};
+  if (!HasExtensionOrNone(options.replayPath, "html")) {
+    return UsageError{Usage("--replay writes an HTML page; '" + options.replayPath +
+                            "' has another extension (name it FILE.html)")};
+  }
+  const std::array<std::pair<std::string_view, const std::string*>, 3> outputs = {
+      {{"--trace", &options.tracePath},
+       {"--map", &options.mapPath},
+       {"--replay", &options.replayPath}}};
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+      if (!outputs[i].second->empty() && *outputs[i].second == *outputs[j].second) {
+        return UsageError{Usage(std::string(outputs[i].first) + " and " +
+                                std::string(outputs[j].first) + " name the same file")};
+      }
+    }
   }
   return CheckSweepCombination(options);
 }

@@ -28,10 +28,13 @@ struct Options {
   std::string tracePath;                    // --trace FILE
   TraceFilter traceFilter;                  // --trace-filter LIST
   std::string mapPath;                      // --map FILE.svg
+  std::string replayPath;                   // --replay FILE.html
   std::string pluginPath;                   // --plugin PATH; empty: found next to us
   bool quiet = false;                       // --quiet: summary line only
   bool realtime = false;                    // --realtime: pace frames to the wall clock
   int64_t budgetMs = kDefaultBudgetMs;      // --budget DURATION: simulated time allowed
+  bool watch = false;                       // --watch: play again on every change
+  std::string baselinePath;                 // --baseline FILE: compare the timeline with it
   bool budgetGiven = false;
   std::optional<sweep::SeedRange> seeds;  // --seeds A-B: a sweep
   int jobs = 0;                           // -j N, --jobs N; 0: one per processor

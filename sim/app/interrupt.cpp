@@ -18,8 +18,9 @@
 namespace sim {
 namespace {
 
-// Two outputs at most today; a few more slots cost nothing.
-constexpr std::size_t kSlots = 4;
+// The outputs, and under --watch the private copy of the plug-in; a few more
+// slots cost nothing.
+constexpr std::size_t kSlots = 6;
 // PATH_MAX on Linux: the system refuses longer paths anyway.
 constexpr std::size_t kPathBytes = 4096;
 

@@ -1,5 +1,6 @@
 // homestead-sim: plays a robbery scenario with the real plug-in in a
 // simulated world and tells what happened. See --help.
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -7,8 +8,10 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <span>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -24,7 +27,10 @@
 #include "sim/app/stop_request.h"
 #include "sim/app/sweep.h"
 #include "sim/app/system.h"
+#include "sim/app/watch.h"
 #include "sim/report/map/svg_map.h"
+#include "sim/report/replay_page.h"
+#include "sim/report/timeline_diff.h"
 #include "sim/run/runner.h"
 #include "sim/scenario/builtin.h"
 #include "sim/scenario/scenario.h"
@@ -103,17 +109,26 @@ int ListScenarios(StandardStreams& streams) {
   return kExitPassed;
 }
 
-// Reads and parses the scenario the options name; prints the problem and
-// returns nothing on failure.
-std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
+// Prints a problem of the input: a scenario's error at its place as it is,
+// anything else as the program's own message.
+void ReportInputError(const std::string& message, bool located) {
+  if (!located) {
+    Error(message, kExitUsage);
+    return;
+  }
+  std::fprintf(stderr, "%s\n",
+               WantsColour(stderr) ? Paint(message, "error:").c_str() : message.c_str());
+}
+
+// Reads and parses the scenario the options name; nothing on failure, with
+// `*problem` saying why and `*located` whether it names a place in the file.
+std::optional<sim::Scenario> LoadScenario(const sim::Options& options, std::string* problem,
+                                          bool* located) {
+  *located = false;
   sim::ParseResult parsed;
   if (!options.file.empty()) {
-    std::string error;
-    const std::optional<std::string> text = sim::ReadScenarioFile(options.file, &error);
-    if (!text) {
-      Error(error, kExitUsage);
-      return std::nullopt;
-    }
+    const std::optional<std::string> text = sim::ReadScenarioFile(options.file, problem);
+    if (!text) return std::nullopt;
     const std::string stem = sim::Utf8(sim::PathFromUtf8(options.file).stem());
     parsed = sim::ParseScenario(*text, options.file, stem);
   } else {
@@ -123,16 +138,15 @@ std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
       for (const sim::BuiltinScenario& b : sim::BuiltinScenarios()) {
         names += (names.empty() ? "" : ", ") + std::string(b.name);
       }
-      Error("unknown scenario '" + options.scenario + "'; expected one of " + names, kExitUsage);
+      *problem = "unknown scenario '" + options.scenario + "'; expected one of " + names;
       return std::nullopt;
     }
     parsed =
         sim::ParseScenario(builtin->text, "built-in:" + std::string(builtin->name), builtin->name);
   }
   if (const auto* error = std::get_if<sim::ParseError>(&parsed)) {
-    const std::string line = error->Format();
-    std::fprintf(stderr, "%s\n",
-                 WantsColour(stderr) ? Paint(line, "error:").c_str() : line.c_str());
+    *problem = error->Format();
+    *located = true;
     return std::nullopt;
   }
   return std::get<sim::Scenario>(std::move(parsed));
@@ -142,17 +156,23 @@ std::optional<sim::Scenario> LoadScenario(const sim::Options& options) {
 // one file, however spelt: the message for the usage error, else empty.
 std::string ClashingOutputs(const sim::Options& options) {
   const std::pair<const char*, const std::string*> outputs[] = {{"--trace", &options.tracePath},
-                                                                {"--map", &options.mapPath}};
+                                                                {"--map", &options.mapPath},
+                                                                {"--replay", &options.replayPath}};
   for (const auto& [option, path] : outputs) {
     if (!path->empty() && !options.file.empty() && sim::SameFile(*path, options.file)) {
       return std::string(option) + " '" + *path + "' is the scenario file '" + options.file +
              "' (try --help)";
     }
   }
-  if (!options.tracePath.empty() && !options.mapPath.empty() &&
-      sim::SameFile(options.tracePath, options.mapPath)) {
-    return "--trace '" + options.tracePath + "' and --map '" + options.mapPath +
-           "' name the same file (try --help)";
+  for (std::size_t i = 0; i < std::size(outputs); ++i) {
+    for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
+      const auto& [first, firstPath] = outputs[i];
+      const auto& [second, secondPath] = outputs[j];
+      if (!firstPath->empty() && !secondPath->empty() && sim::SameFile(*firstPath, *secondPath)) {
+        return std::string(first) + " '" + *firstPath + "' and " + second + " '" + *secondPath +
+               "' name the same file (try --help)";
+      }
+    }
   }
   return "";
 }
@@ -174,6 +194,16 @@ std::string ChoosePlugin(const sim::Options& options, std::string* error) {
 struct Outputs {
   std::unique_ptr<sim::OutputFile> trace;
   std::unique_ptr<sim::OutputFile> map;
+  std::unique_ptr<sim::OutputFile> replay;
+
+  // Every output, null where none was asked for.
+  std::array<sim::OutputFile*, 3> All() const { return {trace.get(), map.get(), replay.get()}; }
+  bool AnyToStandardOutput() const {
+    for (const sim::OutputFile* file : All()) {
+      if (file != nullptr && file->toStandardOutput()) return true;
+    }
+    return false;
+  }
 };
 
 // Opens the outputs the options name; the usage error, or empty.
@@ -186,9 +216,16 @@ std::string OpenOutputs(const sim::Options& options, Outputs& outputs) {
   if (!options.mapPath.empty() && !(outputs.map = sim::OutputFile::Open(options.mapPath, &error))) {
     return error;
   }
-  if (outputs.trace && outputs.map && outputs.trace->toStandardOutput() &&
-      outputs.map->toStandardOutput()) {
-    return "--trace and --map cannot both write to standard output (try --help)";
+  if (!options.replayPath.empty() &&
+      !(outputs.replay = sim::OutputFile::Open(options.replayPath, &error))) {
+    return error;
+  }
+  int onStandardOutput = 0;
+  for (const sim::OutputFile* file : outputs.All()) {
+    if (file != nullptr && file->toStandardOutput()) ++onStandardOutput;
+  }
+  if (onStandardOutput > 1) {
+    return "--trace, --map and --replay cannot share standard output (try --help)";
   }
   return "";
 }
@@ -246,56 +283,141 @@ class TimelinePrinter {
   Clock::duration every_;
 };
 
-sim::RunReport Play(const sim::Scenario& scenario, const sim::Options& options,
-                    const std::string& pluginPath, const Outputs& outputs,
-                    StandardStreams& streams) {
-  // With the trace or the map on standard output, the timeline moves to
-  // standard error so that the two do not mix.
-  const bool toStdout = (outputs.trace && outputs.trace->toStandardOutput()) ||
-                        (outputs.map && outputs.map->toStandardOutput());
+// With an output on standard output, the timeline moves to standard error
+// so that the two do not mix. Returns the timeline's stream;
+// `*error` the place for the errno of its first failed write.
+std::FILE* TimelineStream(const Outputs& outputs, StandardStreams& streams, int** error) {
+  const bool toStdout = outputs.AnyToStandardOutput();
   if (toStdout) {
     streams.outHolds = nullptr;
     streams.errHolds = "the timeline";
   }
-  TimelinePrinter printer(toStdout ? stderr : stdout,
-                          toStdout ? &streams.errError : &streams.outError, options.realtime);
+  *error = toStdout ? &streams.errError : &streams.outError;
+  return toStdout ? stderr : stdout;
+}
+
+// Plays the scenario with the library at `loadPath`, which is `pluginName`
+// or a copy of it. The timeline is printed, or kept in `*kept` when given.
+sim::RunReport Play(const sim::Scenario& scenario, const sim::Options& options,
+                    const std::string& loadPath, const std::string& pluginName,
+                    const Outputs& outputs, StandardStreams& streams,
+                    std::vector<std::string>* kept) {
+  int* error = nullptr;
+  std::FILE* const out = TimelineStream(outputs, streams, &error);
+  TimelinePrinter printer(out, error, options.realtime);
 
   sim::RunOptions run;
-  run.pluginPath = pluginPath;
+  run.pluginPath = loadPath;
+  run.pluginName = pluginName;
   run.seed = options.seed.value_or(scenario.seed);
   run.realtime = options.realtime;
   if (outputs.trace) {
     run.trace = [file = outputs.trace.get()](std::string_view text) { file->Write(text); };
   }
   run.traceFilter = options.traceFilter;
+  run.replay = outputs.replay != nullptr;
   run.budgetMs = options.budgetMs;
   if (sim::IsTerminal(stderr)) {
     run.progress = [&printer](const std::string& status) { printer.Progress(status); };
   }
   const bool quiet = options.quiet;
   const sim::RunReport report =
-      sim::RunScenario(scenario, run, [quiet, &printer](const std::string& line) {
-        if (!quiet) printer.Print(line);
+      sim::RunScenario(scenario, run, [quiet, kept, &printer](const std::string& line) {
+        if (kept != nullptr) {
+          kept->push_back(line);
+        } else if (!quiet) {
+          printer.Print(line);
+        }
       });
   printer.EraseProgress();
-  if (quiet && !report.summary.empty()) printer.Print(report.summary);
+  if (quiet && kept == nullptr && !report.summary.empty()) printer.Print(report.summary);
   printer.Flush();
   return report;
 }
 
 // A run that played writes its outputs whether it passed or not: a failed
-// one is when they are needed most. Both files are finished before either
-// is renamed into place, so that a failure to write leaves neither behind.
+// one is when they are needed most. Every file is finished before any is
+// renamed into place, so that a failure to write leaves none behind.
 int WriteOutputs(Outputs& outputs, const sim::RunReport& report) {
   std::string error;
   if (outputs.map) outputs.map->Write(sim::RenderMap(report.map));
-  for (sim::OutputFile* file : {outputs.trace.get(), outputs.map.get()}) {
+  if (outputs.replay) outputs.replay->Write(sim::RenderReplayPage(report.replay));
+  for (sim::OutputFile* file : outputs.All()) {
     if (file != nullptr && !file->Finish(&error)) return Error(error, kExitFailed);
   }
-  for (sim::OutputFile* file : {outputs.trace.get(), outputs.map.get()}) {
+  for (sim::OutputFile* file : outputs.All()) {
     if (file != nullptr && !file->Publish(&error)) return Error(error, kExitFailed);
   }
   return kExitPassed;
+}
+
+// The lines of a timeline written earlier; nothing, with `*error` set, when
+// the file cannot be read.
+std::optional<std::vector<std::string>> ReadBaseline(const std::string& path, std::string* error) {
+  std::ifstream in(sim::PathFromUtf8(path), std::ios::binary);
+  std::ostringstream text;
+  if (in) text << in.rdbuf();
+  if (!in || in.bad()) {
+    *error = "cannot read the baseline '" + path + "': " + std::strerror(errno);
+    return std::nullopt;
+  }
+  return sim::SplitLines(text.str());
+}
+
+// Prints what changed against the baseline and the summary line; 0 when
+// nothing did, else 1.
+int CompareWithBaseline(const std::vector<std::string>& baseline,
+                        const std::vector<std::string>& timeline, std::FILE* out, int* error) {
+  const sim::TimelineDiff diff = sim::DiffTimelines(baseline, timeline);
+  TimelinePrinter printer(out, error, false);
+  for (const std::string& line : sim::FormatTimelineDiff(diff)) printer.Print(line);
+  if (!timeline.empty()) printer.Print(timeline.back());
+  printer.Flush();
+  return diff.equal() ? kExitPassed : kExitFailed;
+}
+
+// --watch: every play reads the scenario again, opens and writes the outputs
+// again and loads a private copy of the library (watch.h). Ends only when
+// interrupted.
+int WatchAndPlay(const sim::Options& options, const std::string& pluginPath,
+                 std::optional<std::vector<std::string>> baseline, StandardStreams& streams) {
+  sim::StopWatchOnInterrupt();
+  sim::WatchSetup setup;
+  setup.pluginPath = pluginPath;
+  setup.scenarioPath = options.file;
+  setup.baseline = std::move(baseline);
+  setup.quiet = options.quiet;
+  // As the last play's outputs leave them.
+  std::FILE* out = stdout;
+  int* error = &streams.outError;
+  sim::WatchHooks hooks;
+  hooks.play = [&](const std::string& copy) -> sim::Played {
+    std::string problem;
+    bool located = false;
+    const std::optional<sim::Scenario> scenario = LoadScenario(options, &problem, &located);
+    if (!scenario) return {{}, problem};
+    Outputs outputs;
+    if (std::string unusable = OpenOutputs(options, outputs); !unusable.empty()) {
+      return {{}, unusable};
+    }
+    out = TimelineStream(outputs, streams, &error);
+    sim::Played played;
+    const sim::RunReport report =
+        Play(*scenario, options, copy, pluginPath, outputs, streams, &played.timeline);
+    if (report.loadFailed) return {{}, "cannot load the plug-in: " + report.failure};
+    WriteOutputs(outputs, report);
+    return played;
+  };
+  // Each line at once: the loop waits between plays.
+  hooks.print = [&out, &error](const std::string& line) {
+    TimelinePrinter printer(out, error, false);
+    printer.Print(line);
+    printer.Flush();
+  };
+  hooks.report = [](const std::string& message) { Error(message, kExitUsage); };
+  hooks.stop = [] { return sim::WatchInterrupted(); };
+  sim::Watch(setup, hooks);
+  return 128 + 2;  // SIGINT's number: only Ctrl-C ends the loop
 }
 
 int Main(int argc, char** argv, StandardStreams& streams) {
@@ -320,8 +442,14 @@ int Main(int argc, char** argv, StandardStreams& streams) {
       break;
   }
 
-  const std::optional<sim::Scenario> scenario = LoadScenario(options);
-  if (!scenario) return kExitUsage;
+  std::string problem;
+  bool located = false;
+  const std::optional<sim::Scenario> scenario = LoadScenario(options, &problem, &located);
+  // Watched, a scenario file that does not parse yet is told by the loop.
+  if (!scenario && !options.watch) {
+    ReportInputError(problem, located);
+    return kExitUsage;
+  }
   if (const std::string clash = ClashingOutputs(options); !clash.empty()) {
     return Error(clash, kExitUsage);
   }
@@ -344,20 +472,34 @@ int Main(int argc, char** argv, StandardStreams& streams) {
     if (const auto* problem = std::get_if<std::string>(&plan)) return Error(*problem, kExitUsage);
     return sim::sweep::PlaySweep(std::get<sim::sweep::SweepPlan>(plan).request);
   }
+  std::optional<std::vector<std::string>> baseline;
+  if (!options.baselinePath.empty() && !(baseline = ReadBaseline(options.baselinePath, &error))) {
+    return Error(error, kExitUsage);
+  }
 
   // Before the first temporary file exists.
   sim::RemoveTemporariesOnInterrupt();
   platform::Watchdog::SetBeforeExit(&sim::RemoveRegisteredTemporaries);
+  if (options.watch) return WatchAndPlay(options, pluginPath, std::move(baseline), streams);
   Outputs outputs;
-  if (const std::string problem = OpenOutputs(options, outputs); !problem.empty()) {
-    return Error(problem, kExitUsage);
+  if (const std::string unusable = OpenOutputs(options, outputs); !unusable.empty()) {
+    return Error(unusable, kExitUsage);
   }
 
-  const sim::RunReport report = Play(*scenario, options, pluginPath, outputs, streams);
+  std::vector<std::string> timeline;
+  const sim::RunReport report = Play(*scenario, options, pluginPath, pluginPath, outputs, streams,
+                                     baseline ? &timeline : nullptr);
   if (report.loadFailed) return Error("cannot load the plug-in: " + report.failure, kExitUsage);
   if (const int status = WriteOutputs(outputs, report); status != kExitPassed) return status;
-  if (!report.passed) return Error("the run failed at " + report.failure, kExitFailed);
-  return kExitPassed;
+  // With a baseline the comparison decides the status; the summary line,
+  // and so the verdict, is part of what is compared.
+  if (!report.passed) Error("the run failed at " + report.failure, kExitFailed);
+  if (baseline) {
+    int* lost = nullptr;
+    std::FILE* const out = TimelineStream(outputs, streams, &lost);
+    return CompareWithBaseline(*baseline, timeline, out, lost);
+  }
+  return report.passed ? kExitPassed : kExitFailed;
 }
 
 // Flushes standard output and closes it, then flushes standard error, and

@@ -15,6 +15,12 @@
 
 namespace sim {
 
+// Metres from the centre to the edge of the two square windows on the world
+// that the map draws (and the replay page too): the encounter area and the
+// yard.
+inline constexpr double kOverviewRadiusM = 170;
+inline constexpr double kYardRadiusM = 9;
+
 struct MapOccupant {
   int index = 0;              // creation order within his homestead's set
   int set = 1;                // 1 for the first set spawned in the run, 2 ...
@@ -25,6 +31,7 @@ struct MapOccupant {
   std::vector<Vec3> flight;   // his path from the flee order on, if he fled
   int blips = 0;              // blips that were put on him
   bool removed = false;       // deleted alive by the plug-in, not fleeing
+  bool leftBehind = false;    // in the world when the plug-in was reloaded
 };
 
 struct MapBlip {
@@ -34,6 +41,7 @@ struct MapBlip {
   Vec3 position;                    // where it was when added
   int addedClock = 0;               // game clock, minutes since midnight
   std::optional<int> removedClock;  // none while it is still on the map
+  bool leftBehind = false;          // on the map when the plug-in was reloaded
 };
 
 struct MapData {
@@ -42,6 +50,8 @@ struct MapData {
   Vec3 centre;
   Vec3 lootSpot;                   // where the money is kept
   std::optional<Vec3> lootPlaced;  // where the money stack object was created
+  // Money stacks in the world when the plug-in was reloaded, where they lay.
+  std::vector<Vec3> lootLeftBehind;
   std::vector<MapOccupant> occupants;
   std::vector<Vec3> playerPath;  // in time order; first is the start
   // Simulated time of each point of playerPath, in microseconds; may be empty

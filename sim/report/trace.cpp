@@ -393,7 +393,8 @@ std::variant<TraceFilter, std::string> TraceFilter::Parse(std::string_view list)
 }
 
 void IdentifyPlugin(TraceHeader& header) {
-  std::ifstream in(header.pluginPath, std::ios::binary);
+  std::ifstream in(header.pluginFile.empty() ? header.pluginPath : header.pluginFile,
+                   std::ios::binary);
   if (!in) return;
   // FNV-1a 64: cheap, and enough to tell two builds apart.
   uint64_t hash = 0xcbf29ce484222325ULL;

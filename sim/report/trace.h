@@ -178,6 +178,9 @@ struct TraceHeader {
   std::string source;  // the scenario's file, or "built-in"
   uint32_t seed = 1;
   std::string pluginPath;
+  // The file read for the build's identity, when the library was loaded from
+  // a copy of pluginPath; empty: pluginPath.
+  std::string pluginFile;
   // The plug-in library's size and FNV-1a 64 of its bytes: the same build
   // gives the same values wherever it lies; nullopt when it cannot be read.
   std::optional<uint64_t> pluginBytes;
@@ -185,7 +188,7 @@ struct TraceHeader {
   std::string filter = "all";
 };
 
-// Fills pluginBytes and pluginHash from the file at `pluginPath`.
+// Fills pluginBytes and pluginHash from the file at `pluginFile`, else `pluginPath`.
 void IdentifyPlugin(TraceHeader& header);
 
 // The header line, newline included.

@@ -12,6 +12,12 @@ constexpr double kUnownedBlipNear = 200.0;
 
 }  // namespace
 
+bool MapShowsBlip(const ObservedBlip& blip, int focus) {
+  if (blip.homestead == focus) return true;
+  return blip.homestead == 0 &&
+         Distance(blip.map.position, FindHomestead(focus)->centre) <= kUnownedBlipNear;
+}
+
 MapData BuildMap(const Observations& seen, int focus, const Vec3& player, int64_t nowUs,
                  std::string title, std::string subtitle) {
   const HomesteadPlace* place = FindHomestead(focus);
@@ -23,6 +29,7 @@ MapData BuildMap(const Observations& seen, int focus, const Vec3& player, int64_
   for (const HomesteadTrack& track : seen.tracks) {
     if (track.id != focus) continue;
     map.lootPlaced = track.lootPlaced;
+    map.lootLeftBehind = track.lootLeftBehind;
     map.finalState =
         "homestead " + std::to_string(track.id) + " " + std::string(StateName(track.state));
     if (!track.stage.empty()) map.finalState += ", " + std::string(track.stage) + " stage";
@@ -39,6 +46,7 @@ MapData BuildMap(const Observations& seen, int focus, const Vec3& player, int64_
     mark.gotAway = occupant.gotAway;
     mark.flight = occupant.flight;
     mark.removed = occupant.deleted && !occupant.dead && !occupant.gotAway;
+    mark.leftBehind = occupant.leftBehind;
     for (const auto& [handle, blip] : seen.blips) {
       if (blip.entity == occupant.ped) ++mark.blips;
     }
@@ -51,8 +59,7 @@ MapData BuildMap(const Observations& seen, int focus, const Vec3& player, int64_
     map.playerPathUs.push_back(nowUs);
   }
   for (const auto& [handle, blip] : seen.blips) {
-    const bool near = Distance(blip.map.position, place->centre) <= kUnownedBlipNear;
-    if (blip.homestead == focus || (blip.homestead == 0 && near)) map.blips.push_back(blip.map);
+    if (MapShowsBlip(blip, focus)) map.blips.push_back(blip.map);
   }
   return map;
 }

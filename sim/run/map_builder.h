@@ -14,6 +14,10 @@
 
 namespace sim {
 
+// Whether the map of homestead `focus` shows the blip: one of its own, or one
+// that belongs to no homestead and lies near it.
+bool MapShowsBlip(const ObservedBlip& blip, int focus);
+
 // The player is at `player` at simulated time `nowUs`; his path ends there.
 MapData BuildMap(const Observations& seen, int focus, const Vec3& player, int64_t nowUs,
                  std::string title, std::string subtitle);

@@ -34,6 +34,7 @@ struct ObservedOccupant {
   bool fleeing = false;
   bool gotAway = false;
   bool deleted = false;
+  bool leftBehind = false;  // in the world when the plug-in was reloaded
   std::vector<Vec3> flight;
 };
 
@@ -49,6 +50,8 @@ struct HomesteadTrack {
   bool attacked = false;          // the current set was sent to attack
   std::optional<int> stateClock;  // game clock minute of the last state change
   std::string_view stage;         // of the running encounter; empty when none
+  // Money stacks in the world when the plug-in was reloaded, where they lay.
+  std::vector<Vec3> lootLeftBehind;
 };
 
 struct ObservedBlip {

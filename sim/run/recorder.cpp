@@ -267,6 +267,69 @@ void Recorder::CoolDownIfLeft(HomesteadTrack& track, const WorldEvent& event) {
   }
 }
 
+namespace {
+
+// "6 occupants (peds 101, 102, ...)", "the money stack (object 107)";
+// without a kind, "9 blips (1, 2, ...)".
+std::string Handles(const std::vector<int32_t>& handles, const char* one, const char* many,
+                    const char* kind) {
+  std::string text =
+      handles.size() == 1 ? std::string(one) : std::to_string(handles.size()) + " " + many;
+  text += " (";
+  if (*kind != '\0') text += std::string(kind) + (handles.size() == 1 ? " " : "s ");
+  for (std::size_t i = 0; i < handles.size(); ++i) {
+    text += (i == 0 ? "" : ", ") + std::to_string(handles[i]);
+  }
+  return text + ")";
+}
+
+}  // namespace
+
+void Recorder::OnReload(const std::string& from) {
+  // What happened in this frame before the reload is told first.
+  Observe();
+  std::vector<int32_t> peds;
+  for (ObservedOccupant& occupant : seen_.occupants) {
+    if (occupant.deleted || world_.FindEntity(occupant.ped) == nullptr) continue;
+    occupant.leftBehind = true;
+    peds.push_back(occupant.ped);
+  }
+  std::vector<int32_t> stacks;
+  for (HomesteadTrack& track : seen_.tracks) {
+    const platform::Entity* stack =
+        track.lootObject != 0 ? world_.FindEntity(track.lootObject) : nullptr;
+    if (stack != nullptr) {
+      stacks.push_back(track.lootObject);
+      track.lootLeftBehind.push_back(Widen(stack->position));
+    }
+    track.current.clear();
+    track.homeBlipSeen = false;
+    track.attacked = false;
+    track.stage = "";
+  }
+  std::vector<int32_t> blips;
+  for (const auto& [handle, blip] : world_.blips()) {
+    seen_.blips[handle].map.leftBehind = true;
+    blips.push_back(handle);
+  }
+
+  std::vector<std::string> parts;
+  if (!peds.empty()) parts.push_back(Handles(peds, "1 occupant", "occupants", "ped"));
+  if (!stacks.empty())
+    parts.push_back(Handles(stacks, "the money stack", "money stacks", "object"));
+  if (!blips.empty()) parts.push_back(Handles(blips, "1 blip", "blips", ""));
+  std::string line = "plug-in reloaded" + (from.empty() ? "" : " from " + from) + "; ";
+  if (parts.empty()) {
+    Say(line + "the unload left nothing behind");
+    return;
+  }
+  line += "warning: the unload left behind ";
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    line += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  }
+  Say(line);
+}
+
 MapData Recorder::BuildMap(std::string title, std::string subtitle) const {
   return sim::BuildMap(seen_, focus_, Widen(world_.PlayerPosition()), world_.nowUs(),
                        std::move(title), std::move(subtitle));

@@ -45,7 +45,8 @@ class Recorder {
   Recorder(const platform::World& world, int focus, LineSink sink);
 
   // Reads the events the world logged since the last call and samples the
-  // moving things. Call once per frame, after the script has run.
+  // moving things. Call once per frame, after the script has run (OnReload
+  // calls it too, within the frame).
   void Observe();
 
   // Sees one host call as it is answered, for what the world does not log:
@@ -56,6 +57,14 @@ class Recorder {
 
   // A timeline line at the world's current time, for the runner's own words.
   void Say(const std::string& text);
+
+  // The plug-in is about to be unloaded and loaded again (`from` names
+  // another build; empty: the same file). The unload calls no host
+  // operation, so whatever the old instance made stays in the world: tells
+  // it as a warning (occupants, money stacks and blips, by count and
+  // handle) and marks it as left behind for the map. The new instance knows
+  // none of it: its home blips are start-ups again, its occupants a new set.
+  void OnReload(const std::string& from);
 
   // Ped handles of the homestead's newest set of occupants, by index; empty
   // before any was created.
@@ -69,6 +78,7 @@ class Recorder {
   int shotCount() const { return shots_; }
   int gotAwayCount() const { return gotAway_; }
   std::size_t occupantCount() const { return seen_.occupants.size(); }
+  const Observations& observations() const { return seen_; }
 
   // The map of the focus homestead (see map_builder.h); call at the end of
   // the run.

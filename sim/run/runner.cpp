@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "platform/session.h"
 #include "sim/base/sim_time.h"
 #include "sim/report/trace.h"
+#include "sim/run/replay_recorder.h"
 
 namespace sim {
 
@@ -31,8 +33,13 @@ platform::Vec3 ToWorld(const Vec3& v) {
 // the script runs, so the script sees what the player did in this frame.
 class ActionPlayer {
  public:
-  ActionPlayer(const Scenario& scenario, platform::World& world, Recorder& recorder)
-      : scenario_(scenario), world_(world), recorder_(recorder) {}
+  // Unloads the plug-in and loads it again, from the file the action names
+  // or else the same one; what went wrong, or empty.
+  using Reloader = std::function<std::string(const Action& action)>;
+
+  ActionPlayer(const Scenario& scenario, platform::World& world, Recorder& recorder,
+               Reloader reload)
+      : scenario_(scenario), world_(world), recorder_(recorder), reload_(std::move(reload)) {}
 
   bool done() const { return next_ >= scenario_.actions.size() || failed(); }
   bool failed() const { return !failure_.empty(); }
@@ -114,6 +121,11 @@ class ActionPlayer {
         return true;
       case Action::Kind::kSuppress:
         world_.SetSuppressed(action.on);
+        return true;
+      case Action::Kind::kReload:
+        if (const std::string problem = reload_(action); !problem.empty()) {
+          return Fail(action, problem);
+        }
         return true;
       case Action::Kind::kExpect:
         return Expect(action);
@@ -252,6 +264,7 @@ class ActionPlayer {
   const Scenario& scenario_;
   platform::World& world_;
   Recorder& recorder_;
+  Reloader reload_;
   std::size_t next_ = 0;
   bool started_ = false;
   int64_t startUs_ = 0;
@@ -280,7 +293,8 @@ void WriteTraceHeader(TraceWriter& trace, const Scenario& scenario, const RunOpt
   header.scenario = scenario.name;
   header.source = scenario.source;
   header.seed = options.seed;
-  header.pluginPath = options.pluginPath;
+  header.pluginPath = options.pluginName.empty() ? options.pluginPath : options.pluginName;
+  header.pluginFile = options.pluginPath;
   trace.Header(std::move(header));
 }
 
@@ -296,8 +310,8 @@ std::string ProgressText(const platform::World& world, const platform::Host& hos
 // Plays frames until every action is done, one has failed, the budget is
 // spent or the session has closed.
 void PlayFrames(platform::Session& session, ActionPlayer& player, Recorder& recorder,
-                std::optional<TraceWriter>& trace, const Scenario& scenario,
-                const RunOptions& options) {
+                std::optional<TraceWriter>& trace, std::optional<ReplayRecorder>& replay,
+                const Scenario& scenario, const RunOptions& options) {
   platform::World& world = session.world();
   platform::Host& host = session.host();
   std::size_t errorsSeen = 0;
@@ -306,6 +320,7 @@ void PlayFrames(platform::Session& session, ActionPlayer& player, Recorder& reco
   while (!player.done() && session.open()) {
     session.RunFrames(1, [&player](platform::Session&) { player.Step(); });
     recorder.Observe();
+    if (replay) replay->Observe();
     if (options.observer != nullptr) {
       const std::vector<platform::WorldEvent>& events = world.events();
       for (; eventsSeen < events.size(); ++eventsSeen) {
@@ -351,11 +366,19 @@ std::string FailureOf(const ActionPlayer& player, const platform::Host& host,
 }  // namespace
 
 RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
-                      const TimelineSink& timeline) {
+                      const TimelineSink& tell) {
   RunReport report;
+  // The replay page shows the timeline too.
+  std::vector<std::string> lines;
+  const TimelineSink timeline = options.replay
+                                    ? TimelineSink([&lines, &tell](const std::string& line) {
+                                        lines.push_back(line);
+                                        tell(line);
+                                      })
+                                    : tell;
   const Vec3 start = scenario.start.Resolve();
-  platform::Session::OpenResult opened =
-      platform::Session::Open(options.pluginPath, ConfigFor(scenario, options.seed, start));
+  platform::Session::OpenResult opened = platform::Session::Open(
+      options.pluginPath, ConfigFor(scenario, options.seed, start), options.pluginName);
   if (!opened.session) {
     report.loadFailed = true;
     report.failure = opened.error;
@@ -365,6 +388,8 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   platform::World& world = session.world();
   platform::Host& host = session.host();
   Recorder recorder(world, scenario.homestead, timeline);
+  std::optional<ReplayRecorder> replay;
+  if (options.replay) replay.emplace(world, recorder, scenario.homestead);
   std::optional<TraceWriter> trace;
   if (options.trace) {
     trace.emplace(options.trace, world, options.traceFilter);
@@ -386,9 +411,15 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   recorder.Say("the player starts at " + scenario.start.Describe() + " (" +
                platform::FixedTriple(start.x, start.y, start.z, ", ") + ")");
 
-  ActionPlayer player(scenario, world, recorder);
+  // In the frame, before the scripts run: the new instance's script main
+  // starts in the same frame, as after a reload key in the game.
+  ActionPlayer player(scenario, world, recorder, [&](const Action& action) {
+    recorder.OnReload(action.pluginPath);
+    return action.pluginPath.empty() ? session.Reload(options.pluginPath)
+                                     : session.Reload(action.pluginPath);
+  });
   const int startMinute = world.ClockMinuteOfDay();
-  PlayFrames(session, player, recorder, trace, scenario, options);
+  PlayFrames(session, player, recorder, trace, replay, scenario, options);
   const std::string closeProblem = session.Close();
   report.failure = FailureOf(player, host, closeProblem);
   report.passed = report.failure.empty();
@@ -400,10 +431,16 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
       FormatClock(startMinute) + " to " + FormatClock(world.ClockMinuteOfDay());
   const std::string simulated =
       SimTimeText(world.nowUs()) + " simulated in " + std::to_string(host.frame()) + " frames";
-  report.map = recorder.BuildMap(
-      "Homestead " + std::to_string(scenario.homestead) + ", scenario " + scenario.name,
-      (scenario.about.empty() ? "" : scenario.about + " | ") + "seed " +
-          std::to_string(options.seed) + " | game clock " + clockSpan + " | " + simulated);
+  std::string title =
+      "Homestead " + std::to_string(scenario.homestead) + ", scenario " + scenario.name;
+  std::string subtitle = (scenario.about.empty() ? "" : scenario.about + " | ") + "seed " +
+                         std::to_string(options.seed) + " | game clock " + clockSpan + " | " +
+                         simulated;
+  if (replay) {
+    report.replay.title = title;
+    report.replay.subtitle = subtitle;
+  }
+  report.map = recorder.BuildMap(std::move(title), std::move(subtitle));
 
   report.summary =
       "summary: " + scenario.name + ", seed " + std::to_string(options.seed) + ": " +
@@ -414,6 +451,14 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
       std::to_string(recorder.shotCount()) + " shot, " + std::to_string(recorder.gotAwayCount()) +
       " got away; game clock " + clockSpan + ", " + simulated;
   timeline(report.summary);
+  if (replay) {
+    report.replay.passed = report.passed;
+    report.replay.failure = report.failure;
+    report.replay.framesPerSecond = kFramesPerSecond;
+    report.replay.milestones = report.milestones;
+    report.replay.timeline = std::move(lines);
+    report.replay = replay->Finish(std::move(report.replay));
+  }
   return report;
 }
 

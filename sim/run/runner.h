@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sim/report/map_model.h"
+#include "sim/report/replay_page.h"
 #include "sim/report/trace.h"
 #include "sim/run/recorder.h"
 #include "sim/scenario/scenario.h"
@@ -42,10 +43,14 @@ class RunObserver {
 
 struct RunOptions {
   std::string pluginPath;
+  // The plug-in as the user named it, in messages and the trace's header,
+  // when pluginPath is a private copy of it; empty: pluginPath.
+  std::string pluginName;
   uint32_t seed = 1;
   bool realtime = false;
   TraceWriter::Sink trace;  // receives every host call, one JSON line each; empty: no trace
   TraceFilter traceFilter;  // the calls the trace keeps
+  bool replay = false;      // follow the run for its replay page
   // Simulated time the run may take; a run that has not played every
   // action by then ends as failed, naming the action it was in.
   int64_t budgetMs = kDefaultBudgetMs;
@@ -66,6 +71,7 @@ struct RunReport {
   int shot = 0;     // occupants shot
   int gotAway = 0;  // occupants who got away
   MapData map;
+  ReplayData replay;    // filled when RunOptions::replay is set
   std::string summary;  // the closing line of the timeline
 };
 

@@ -41,6 +41,15 @@ class LineParser {
   const Token& Peek() const { return tokens_[next_]; }
   const Token& Take() { return tokens_[next_++]; }
   bool PeekIs(std::string_view word) const { return !AtEnd() && Peek().text == word; }
+  // The line as written from the next token to its last one, which are all
+  // taken: text that commas or parentheses must not split, such as a path.
+  std::string_view TakeRest() {
+    if (AtEnd()) return {};
+    const char* const begin = Peek().text.data();
+    const Token& last = tokens_.back();
+    next_ = tokens_.size();
+    return {begin, static_cast<std::size_t>(last.text.data() + last.text.size() - begin)};
+  }
 
   // Records the error at `token`; always false.
   bool Fail(const Token& token, std::string what, std::string expected, std::string hint = "");

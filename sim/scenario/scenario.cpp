@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::string_view kExpectedSettingOrAction =
     "a setting (name, about, seed, clock, homestead, start) or an action (ride, wait, shoot, "
-    "take, advance, set, suppress, expect)";
+    "take, advance, set, suppress, reload, expect)";
 
 }  // namespace
 

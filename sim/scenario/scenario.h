@@ -39,6 +39,7 @@ struct Action {
     kAdvanceClock,    // advance clock <duration>
     kSetClock,        // set clock HH:MM | set hour H
     kSuppress,        // suppress on|off
+    kReload,          // reload [from PATH]
     kExpect,          // expect <milestone>
     kExpectNo,        // expect no <milestone>
   };
@@ -54,6 +55,7 @@ struct Action {
   int occupant = 0;                           // kShootOccupant
   int clockMinutes = 0;                       // kSetClock: minutes since midnight
   bool on = false;                            // kSuppress
+  std::string pluginPath;                     // kReload: another build; empty: the same file
   Milestone milestone = Milestone::kStartup;  // kWaitFor, kExpect, kExpectNo
 };
 

@@ -10,7 +10,7 @@ constexpr std::array<std::string_view, 6> kSettingWords = {"name",  "about",    
                                                            "clock", "homestead", "start"};
 
 constexpr std::string_view kExpectedAction =
-    "an action: ride, wait, shoot, take, advance, set, suppress or expect";
+    "an action: ride, wait, shoot, take, advance, set, suppress, reload or expect";
 
 bool ParseRide(LineParser& p, Action* a) {
   if (p.PeekIs("to")) {
@@ -110,6 +110,15 @@ bool ParseSuppress(LineParser& p, Action* a) {
   return p.FailUnknown("unknown switch", "'on' or 'off'", kSwitches);
 }
 
+bool ParseReload(LineParser& p, Action* a) {
+  a->kind = Action::Kind::kReload;
+  if (p.AtEnd()) return true;
+  if (!p.Word("from")) return false;
+  if (p.AtEnd()) return p.FailHere("", "the path of a plug-in library");
+  a->pluginPath = std::string(p.TakeRest());
+  return true;
+}
+
 bool ParseExpect(LineParser& p, Action* a) {
   a->kind = Action::Kind::kExpect;
   if (p.PeekIs("no")) {
@@ -124,7 +133,7 @@ struct ActionStatement {
   bool (*parse)(LineParser& p, Action* a);
 };
 
-constexpr std::array<ActionStatement, 8> kActions = {{
+constexpr std::array<ActionStatement, 9> kActions = {{
     {"ride", ParseRide},
     {"wait", ParseWait},
     {"shoot", ParseShoot},
@@ -132,6 +141,7 @@ constexpr std::array<ActionStatement, 8> kActions = {{
     {"advance", ParseAdvance},
     {"set", ParseSet},
     {"suppress", ParseSuppress},
+    {"reload", ParseReload},
     {"expect", ParseExpect},
 }};
 

@@ -56,6 +56,14 @@ void DrawMoney(Svg& svg, const Panel& panel, const MapData& map, const Vec3& loo
     LootSquare(svg, panel.X(map.lootSpot), panel.Y(map.lootSpot), 7, false);
     svg.Raw("</g>\n");
   }
+  for (const Vec3& left : map.lootLeftBehind) {
+    svg.Raw("<g class=\"loot-left-behind\">\n");
+    svg.Title("money stack left behind by a reload at " + ScenarioPosition(left));
+    LootSquare(svg, panel.X(left), panel.Y(left), 7, true);
+    LeftBehindSquare(svg, panel.X(left), panel.Y(left), 11);
+    svg.Raw("</g>\n");
+    labels.AddBox(Box::Around(panel.At(left), 12));
+  }
   labels.AddBox(Box::Around(panel.At(loot), 8));
   labels.AddBox(Box::Around(panel.At(map.lootSpot), 8));
 }
@@ -88,6 +96,7 @@ void DrawOccupant(Svg& svg, const MapOccupant& occupant, Point truth, Point at, 
   svg.Text(at.x, at.y + 4, std::to_string(occupant.index),
            std::string("font-size=\"11\" font-weight=\"bold\" fill=\"") +
                (hollow ? kInk : "white") + "\" text-anchor=\"middle\"");
+  if (occupant.leftBehind) LeftBehindSquare(svg, at.x, at.y, 16);
   svg.Raw("</g>\n");
   labels.AddBox(Box::Around(at, 15));
 }
@@ -145,14 +154,18 @@ void DrawBlips(Svg& svg, const Panel& panel, const MapData& map, Labeller& label
     const double y = panel.Y(blip.position);
     if (blip.kind == MapBlip::Kind::kLoot) {
       svg.Raw("<g class=\"blip\">\n");
-      svg.Title("money-stack blip at " + ScenarioPosition(blip.position));
+      svg.Title("money-stack blip at " + ScenarioPosition(blip.position) +
+                (blip.leftBehind ? ", left behind by a reload" : ""));
       MoneyBadge(svg, x + 12, y - 14);
+      if (blip.leftBehind) LeftBehindSquare(svg, x + 12, y - 14, 10);
       svg.Raw("</g>\n");
       labels.AddBox(Box::Around({x + 12, y - 14}, 8));
     } else if (blip.kind == MapBlip::Kind::kHome) {
       svg.Raw("<g class=\"blip\">\n");
-      svg.Title("home blip at " + ScenarioPosition(blip.position));
+      svg.Title("home blip at " + ScenarioPosition(blip.position) +
+                (blip.leftBehind ? ", left behind by a reload" : ""));
       House(svg, x, y - 22, 9);
+      if (blip.leftBehind) LeftBehindSquare(svg, x, y - 22, 12);
       svg.Raw("</g>\n");
       labels.AddBox({x - 10, y - 32, x + 10, y - 12});
     }

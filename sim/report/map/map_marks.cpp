@@ -39,6 +39,12 @@ void LootSquare(Svg& svg, double x, double y, double half, bool filled) {
                         "\" stroke-width=\"2\" stroke-dasharray=\"3,2\"");
 }
 
+void LeftBehindSquare(Svg& svg, double x, double y, double half) {
+  svg.Rect(x - half, y - half, 2 * half, 2 * half,
+           std::string("class=\"left-behind\" fill=\"none\" stroke=\"") + kLeftBehind +
+               "\" stroke-width=\"1.5\" stroke-dasharray=\"4,2\"");
+}
+
 void CentreCross(Svg& svg, double x, double y) {
   const std::string style = std::string("stroke=\"") + kInk + "\" stroke-width=\"1.5\"";
   svg.Line(x - 8, y, x + 8, y, style);
@@ -196,6 +202,7 @@ std::string OccupantTooltip(const MapOccupant& occupant) {
   } else {
     text += "; alive at the end";
   }
+  if (occupant.leftBehind) text += "; left behind by a reload";
   return text;
 }
 

@@ -29,6 +29,8 @@ inline constexpr const char* kDead = "#8c8c8c";
 inline constexpr const char* kLoot = "#d4a017";
 inline constexpr const char* kHomeBlip = "#6b3fa0";
 inline constexpr const char* kEnemyBlip = "#d62728";
+// What a reloaded plug-in's old instance left in the world.
+inline constexpr const char* kLeftBehind = "#c2185b";
 // The dashes of a way ridden back.
 inline constexpr const char* kReturnDash = "8,5";
 
@@ -47,6 +49,9 @@ void MoneyBadge(Svg& svg, double x, double y);
 void LootSquare(Svg& svg, double x, double y, double half, bool filled);
 
 void CentreCross(Svg& svg, double x, double y);
+
+// A dashed square around a mark at (x, y): left behind by a reload.
+void LeftBehindSquare(Svg& svg, double x, double y, double half);
 
 void DrawPathRuns(Svg& svg, const std::vector<PathRun>& runs, double opacity);
 

@@ -31,8 +31,8 @@ std::string RenderMap(const MapData& map, std::vector<LabelBox>* labels) {
     svg.Text(20, 70, "At the end: " + map.finalState, "class=\"final-state\" font-size=\"13\"");
   }
 
-  const Panel overview{"overview", 20, 100, 680, 170, map.centre};
-  const Panel detail{"yard", 730, 100, 450, 9, map.centre};
+  const Panel overview{"overview", 20, 100, 680, kOverviewRadiusM, map.centre};
+  const Panel detail{"yard", 730, 100, 450, kYardRadiusM, map.centre};
   const std::vector<bool> back = map_render::RiddenBack(map.playerPath);
   map_render::DrawOverview(svg, overview, detail, map, back, labels);
   map_render::DrawDetail(svg, detail, map, back, labels);

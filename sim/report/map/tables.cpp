@@ -111,6 +111,8 @@ void LegendMarks(Svg& svg, LegendRows& rows) {
              std::string("fill=\"none\" stroke=\"") + kEnemyBlip + "\" stroke-width=\"1.5\"");
   p = rows.Row(1, 9, "centre of the homestead");
   CentreCross(svg, p.x + 13, p.y);
+  p = rows.Row(1, 10, "dashed square: left behind by a reload");
+  LeftBehindSquare(svg, p.x + 13, p.y, 8);
 }
 
 // The rings and the rest.
@@ -162,7 +164,9 @@ void DrawBlipTable(Svg& svg, double left, double top, const MapData& map) {
     const std::string when =
         platform::ClockText(blip.addedClock) + " to " +
         (blip.removedClock ? platform::ClockText(*blip.removedClock) : "the end");
-    svg.Text(left + 20, y, label + "  " + std::string(BlipKindName(blip.kind)) + ", " + when,
+    svg.Text(left + 20, y,
+             label + "  " + std::string(BlipKindName(blip.kind)) + ", " + when +
+                 (blip.leftBehind ? ", left behind by a reload" : ""),
              "font-size=\"12\"");
     y += 18;
   }

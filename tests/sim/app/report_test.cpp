@@ -147,7 +147,7 @@ TEST(TraceRunTest, HeaderMilestonesInlineAndThePollingFilter) {
   fs::remove_all(dir);
 }
 
-TEST(OutputOptionsTest, MapMustBeSvgAndTheTraceFilterNeedsATrace) {
+TEST(OutputOptionsTest, MapMustBeSvgReplayHtmlAndTheTraceFilterNeedsATrace) {
   struct Case {
     std::vector<const char*> args;
     const char* error;  // nullptr: accepted
@@ -156,6 +156,9 @@ TEST(OutputOptionsTest, MapMustBeSvgAndTheTraceFilterNeedsATrace) {
       {{"--map", "out.png"}, "--map draws SVG only; 'out.png' has another extension"},
       {{"--map=dir.v2/map.Svg"}, nullptr},
       {{"--map", "/dev/stdout"}, nullptr},
+      {{"--replay", "out.htm"}, "--replay writes an HTML page; 'out.htm' has another extension"},
+      {{"--replay=dir.v2/Replay.HTML"}, nullptr},
+      {{"--replay", "out", "--map", "out"}, "--map and --replay name the same file"},
       {{"--trace-filter=-polling"}, "--trace-filter needs --trace FILE"},
       {{"--trace", "t.jsonl", "--trace-filter", "CreatPed"}, "unknown operation 'CreatPed'"},
       {{"--trace", "t.jsonl", "--trace-filter=CreatePed,SetBlipName"}, nullptr},

@@ -85,6 +85,11 @@ TEST(BuiltinRunTest, EachScenarioPassesWithItsMilestonesInOrder) {
       {"ride-away",
        {M::kSpawned, M::kApproach, M::kTeardown, M::kRestored},
        {M::kConfrontation, M::kAttack, M::kOutcome}},
+      // The new instance starts up again and places a set of its own.
+      {"reload",
+       {M::kSpawned, M::kConfrontation, M::kStartup, M::kSpawned, M::kConfrontation, M::kAttack,
+        M::kOutcome, M::kTeardown},
+       {M::kSurrender, M::kRestored}},
   };
   ASSERT_EQ(std::size(table), BuiltinScenarios().size()) << "a built-in scenario is not covered";
   for (const Expected& expected : table) {
@@ -146,6 +151,9 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
   constexpr const char* kNear = "ride towards homestead 1 to 60m at 10m/s\nwait for spawned\n";
   const auto [afterWait, tooManyAfterWait] = OneStartupTooMany("wait 1s\n");
   const auto [afterWaitFor, tooManyAfterWaitFor] = OneStartupTooMany("wait for startup\n");
+  constexpr const char* kInYard = "ride towards homestead 1 to 18m at 10m/s\n";
+  const std::string homeBlips = std::to_string(std::size(homestead::kCatalogue)) + " blips (";
+  const std::string firstSet = "left behind 6 occupants (peds 101, 102, 103, 104, 105, 106), ";
   struct Case {
     std::string text;
     std::string failure;
@@ -153,6 +161,7 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
     // When above 0: the run ends level with homestead 7's money stack, this
     // far from the homestead's centre.
     double levelWithLootAt = 0;
+    std::string says = {};  // in a timeline line, when not empty
   };
   constexpr const char* kLoot7 = "ride to loot of homestead 7 at 50m/s\n";
   const Case cases[] = {
@@ -187,6 +196,24 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
       {std::string(kLoot7) +
            "ride away from homestead 7 to 90m at 50m/s\nride towards homestead 7 to 40m at 50m/s\n",
        "", kDefaultBudgetMs, 40},
+      // A reload while idle leaves the home blips behind.
+      {"wait 1s\nreload\nwait 1s\nexpect no spawned\n", "", kDefaultBudgetMs, 0,
+       "plug-in reloaded; warning: the unload left behind " + homeBlips},
+      // Inside the approach talk: the new instance's occupants are a new set of six.
+      {"ride towards homestead 1 to 30m at 10m/s\nwait for approach\nreload\nwait 2s\n"
+       "shoot occupant 6\n",
+       "line 5 (shoot occupant 6): homestead 1 has no occupant 6 (6 created)", kDefaultBudgetMs, 0,
+       firstSet + "the money stack (object 107) and "},
+      // Inside the confrontation talk: the new instance confronts the player again.
+      {std::string(kInYard) +
+           "wait for confrontation\nreload\nwait for attack up to 1min\nexpect confrontation\n"
+           "expect confrontation\n",
+       "", kDefaultBudgetMs, 0, firstSet},
+      // In the flight: nobody follows the fleeing occupant any more, so he never gets away.
+      {std::string(kInYard) +
+           "wait for attack up to 1min\nshoot all but one\nwait for flight up to 1min\nreload\n"
+           "wait 20s\nexpect no got-away\n",
+       "", kDefaultBudgetMs, 0, firstSet},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -212,6 +239,12 @@ TEST(RunTest, ActionsThatCannotBePlayedFailTheRunAtTheirLine) {  // or pass: no 
       const Vec3 end = report.map.playerPath.back();
       EXPECT_NEAR(end.z, place->loot.z, 1e-3);
       EXPECT_NEAR(Distance(end, place->centre), c.levelWithLootAt, 0.01);
+    }
+    if (!c.says.empty()) {
+      EXPECT_TRUE(std::any_of(
+          timeline.begin(), timeline.end(),
+          [&c](const std::string& line) { return line.find(c.says) != std::string::npos; }))
+          << "no line says: " << c.says;
     }
   }
 }
@@ -300,13 +333,16 @@ class ProgramTest : public ::testing::Test {
 };
 
 TEST_F(ProgramTest, TheSameSeedGivesTheSameBytesAndAnotherSeedDoesNot) {
-  const Result first = Run("--seed 11 --trace " + In("a.jsonl") + " --map " + In("a.svg"));
-  const Result second = Run("--seed 11 --trace " + In("b.jsonl") + " --map " + In("b.svg"));
+  const Result first = Run("--seed 11 --trace " + In("a.jsonl") + " --map " + In("a.svg") +
+                           " --replay " + In("a.html"));
+  const Result second = Run("--seed 11 --trace " + In("b.jsonl") + " --map " + In("b.svg") +
+                            " --replay " + In("b.html"));
   ASSERT_EQ(first.status, 0) << first.err;
   ASSERT_EQ(second.status, 0) << second.err;
   EXPECT_EQ(first.out, second.out);
   EXPECT_EQ(Read(dir_ / "a.jsonl"), Read(dir_ / "b.jsonl"));
   EXPECT_EQ(Read(dir_ / "a.svg"), Read(dir_ / "b.svg"));
+  EXPECT_EQ(Read(dir_ / "a.html"), Read(dir_ / "b.html"));
   EXPECT_GT(Read(dir_ / "a.jsonl").size(), 0u);
 
   const Result other = Run("--seed 12");
@@ -370,6 +406,9 @@ TEST_F(ProgramTest, AnOutputThatIsTheScenarioOrTheOtherOutputIsAnInputError) {
       {"--map " + d + "/sub/../b.svg --trace " + d + "/b.svg",
        "homestead-sim: --trace '" + d + "/b.svg' and --map '" + d +
            "/sub/../b.svg' name the same file (try --help)\n"},
+      {"--replay " + d + "/./c.html --trace " + d + "/c.html",
+       "homestead-sim: --trace '" + d + "/c.html' and --replay '" + d +
+           "/./c.html' name the same file (try --help)\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
@@ -461,8 +500,9 @@ TEST_F(ProgramTest, AFailedRunStillWritesItsOutputsComplete) {
   Write(dir_ / "fails.scn", "ride towards homestead 1 to 60m at 8m/s\nexpect outcome\n");
   Write(dir_ / "map.svg", "old map");
   Write(dir_ / "trace.jsonl", "old trace");
+  Write(dir_ / "replay.html", "old page");
   const Result result = Run("--file " + In("fails.scn") + " --map " + In("map.svg") + " --trace " +
-                            In("trace.jsonl"));
+                            In("trace.jsonl") + " --replay " + In("replay.html"));
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.out.find("FAILED at line 2 (expect outcome): outcome has not happened"),
             std::string::npos)
@@ -476,7 +516,15 @@ TEST_F(ProgramTest, AFailedRunStillWritesItsOutputsComplete) {
   EXPECT_TRUE(trace.starts_with("{\"trace\":\"homestead-sim\",")) << trace.substr(0, 80);
   EXPECT_NE(trace.find("}\n{\"frame\":1,"), std::string::npos) << trace.substr(0, 400);
   EXPECT_TRUE(trace.ends_with("}\n"));
-  EXPECT_EQ(Files(), (std::vector<std::string>{"fails.scn", "map.svg", "trace.jsonl"}));
+  // The page tells the verdict and the failing action.
+  const std::string page = Read(dir_ / "replay.html");
+  EXPECT_TRUE(page.starts_with("<!DOCTYPE html>")) << page.substr(0, 80);
+  EXPECT_TRUE(page.ends_with("</html>\n"));
+  EXPECT_NE(page.find(R"("passed":false,"failure":"line 2 (expect outcome): outcome has not )"
+                      R"(happened")"),
+            std::string::npos);
+  EXPECT_EQ(Files(),
+            (std::vector<std::string>{"fails.scn", "map.svg", "replay.html", "trace.jsonl"}));
 }
 
 TEST_F(ProgramTest, TraceOnStandardOutputMovesTheTimelineToStandardError) {

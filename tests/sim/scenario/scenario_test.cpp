@@ -42,10 +42,10 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
       {"# a comment\n\njump over the fence\n",
        "bad.scn:3:1: error: unknown action near 'jump'; expected a setting (name, about, seed, "
        "clock, homestead, start) or an action (ride, wait, shoot, take, advance, set, suppress, "
-       "expect)"},
+       "reload, expect)"},
       {"wait 2s\n  leap\n",
        "bad.scn:2:3: error: unknown action near 'leap'; expected an action: ride, wait, shoot, "
-       "take, advance, set, suppress or expect"},
+       "take, advance, set, suppress, reload or expect"},
       {"wait 30\n",
        "bad.scn:1:6: error: duration without a unit near '30'; expected a unit: ms, s, min or h"},
       {"wait 2s 3s\n", "bad.scn:1:9: error: unexpected text near '3s'; expected end of line"},
@@ -132,10 +132,10 @@ TEST(ScenarioParserTest, MalformedLinesNameFileLineColumnTextAndExpectation) {
       {"\xEF\xBB\xBFWait 2s\n",
        "bad.scn:1:1: error: unknown action near 'Wait'; expected a setting (name, about, seed, "
        "clock, homestead, start) or an action (ride, wait, shoot, take, advance, set, suppress, "
-       "expect); did you mean 'wait'?"},
+       "reload, expect); did you mean 'wait'?"},
       {"wait 1s\nshot all\n",
        "bad.scn:2:1: error: unknown action near 'shot'; expected an action: ride, wait, shoot, "
-       "take, advance, set, suppress or expect; did you mean 'shoot'?"},
+       "take, advance, set, suppress, reload or expect; did you mean 'shoot'?"},
       {"wait for surender\n",
        "bad.scn:1:10: error: unknown milestone near 'surender'; expected a milestone: startup, "
        "spawned, money-stack, approach, home-blip-removed, confrontation, attack, surrender, "
