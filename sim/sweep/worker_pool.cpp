@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -29,6 +30,8 @@ namespace {
 // How long a stopped sweep waits for its workers to finish their seeds.
 constexpr auto kStopGrace = std::chrono::seconds(3);
 constexpr auto kTick = std::chrono::milliseconds(100);
+// Seeds a worker holds at once: the one it plays and the next.
+constexpr std::size_t kInFlight = 2;
 
 #if defined(_WIN32)
 
@@ -364,7 +367,13 @@ class Pool {
   // The next seed to play, or nothing once every seed is taken or the sweep
   // stops. Called with the lock held.
   std::optional<uint32_t> TakeSeed() {
-    if (stopping() || exhausted_) return std::nullopt;
+    if (stopping()) return std::nullopt;
+    if (!returned_.empty()) {
+      const uint32_t seed = returned_.back();
+      returned_.pop_back();
+      return seed;
+    }
+    if (exhausted_) return std::nullopt;
     const uint32_t seed = next_;
     if (next_ == last_) {
       exhausted_ = true;
@@ -374,36 +383,53 @@ class Pool {
     return seed;
   }
 
+  // Keeps a worker busy with up to kInFlight seeds sent ahead, so that it
+  // starts the next as soon as it has answered one instead of waiting for
+  // this thread to be scheduled; a worker that ends fails the seed it was
+  // playing (the oldest unanswered) and hands the others back unplayed.
   void Work(std::size_t slot) {
     std::unique_ptr<Process> process;
     std::optional<LineReader> reader;
+    std::deque<uint32_t> inFlight;  // sent and not answered, oldest first
     for (;;) {
-      std::optional<uint32_t> seed;
+      std::vector<uint32_t> toSend;
       {
         const std::lock_guard lock(mutex_);
-        seed = TakeSeed();
-        if (seed && !process) {
-          std::string error;
-          process = Process::Start(command_, &error);
+        while (inFlight.size() + toSend.size() < kInFlight) {
+          const std::optional<uint32_t> seed = TakeSeed();
+          if (!seed) break;
           if (!process) {
-            if (error_.empty()) error_ = error;
-            halted_ = true;
-            seed.reset();
+            std::string error;
+            process = Process::Start(command_, &error);
+            live_[slot] = process.get();
+            if (!process) {
+              if (error_.empty()) error_ = error;
+              halted_ = true;
+              break;
+            }
+            reader.emplace(*process);
           }
-          live_[slot] = process.get();
+          toSend.push_back(*seed);
         }
       }
-      if (!seed) break;
-      if (!reader) reader.emplace(*process);
+      bool sent = true;
+      for (const uint32_t seed : toSend) {
+        sent = sent && process->Send(std::to_string(seed) + "\n");
+        inFlight.push_back(seed);
+      }
+      if (inFlight.empty()) break;
       WorkerReply reply;
-      reply.seed = *seed;
-      if (process->Send(std::to_string(*seed) + "\n")) reply.line = reader->Next();
+      reply.seed = inFlight.front();
+      inFlight.pop_front();
+      if (sent) reply.line = reader->Next();
       if (!reply.line) {
         // Ended: not to be killed any more, whatever its pid becomes.
         {
           const std::lock_guard lock(mutex_);
           live_[slot] = nullptr;
+          returned_.insert(returned_.end(), inFlight.begin(), inFlight.end());
         }
+        inFlight.clear();
         process->CloseInput();
         std::tie(reply.ended, reply.exitStatus) = process->Wait();
         reader.reset();
@@ -434,7 +460,8 @@ class Pool {
   uint32_t next_;
   const uint32_t last_;
   bool exhausted_ = false;
-  bool halted_ = false;  // by a hook, or a worker that could not start
+  std::vector<uint32_t> returned_;  // sent to a worker that ended before playing them
+  bool halted_ = false;             // by a hook, or a worker that could not start
   std::vector<Process*> live_;
   std::size_t finished_ = 0;
   std::string error_;
