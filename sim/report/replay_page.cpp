@@ -4,6 +4,7 @@
 
 #include "encounter/distances.h"
 #include "platform/format.h"
+#include "sim/report/map/svg_writer.h"
 #include "sim/report/map_model.h"
 #include "sim/report/replay_assets.h"
 
@@ -130,27 +131,6 @@ void Things(Json& json, const std::vector<ReplayThing>& things, bool blips) {
     json.Raw("}");
   }
   json.Raw("]");
-}
-
-// The HTML text of a title: it goes into the page before any script runs.
-std::string EscapeHtml(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -294,7 +274,7 @@ std::string RenderReplayPage(const ReplayData& data) {
   // The template's placeholders in the order they appear in it; what fills
   // one is never searched for the next.
   const std::array<std::pair<std::string_view, std::string>, 4> fills = {{
-      {"{{title}}", EscapeHtml(data.title)},
+      {"{{title}}", map_render::Escape(data.title)},
       {"{{style}}", std::string(kReplayStyle)},
       {"{{data}}", ReplayJson(data)},
       {"{{script}}", std::string(kReplayScript)},
