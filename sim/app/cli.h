@@ -13,6 +13,7 @@
 
 #include "sim/report/trace.h"
 #include "sim/run/runner.h"
+#include "sim/sweep/seed_range.h"
 
 namespace sim {
 
@@ -34,7 +35,18 @@ struct Options {
   int64_t budgetMs = kDefaultBudgetMs;      // --budget DURATION: simulated time allowed
   bool watch = false;                       // --watch: play again on every change
   std::string baselinePath;                 // --baseline FILE: compare the timeline with it
+  bool budgetGiven = false;
+  std::optional<sweep::SeedRange> seeds;  // --seeds A-B: a sweep
+  int jobs = 0;                           // -j N, --jobs N; 0: one per processor
+  std::string keepFailures;               // --keep-failures DIR
+  std::string sweepReport;                // --sweep-report FILE.json
+  bool sweepWorker = false;               // kSweepWorkerOption: a sweep's worker
 };
+
+// The most worker processes a sweep may have.
+inline constexpr int kMaxJobs = 256;
+// The option that makes the program a sweep's worker; not in --help.
+inline constexpr const char* kSweepWorkerOption = "--sweep-worker";
 
 struct UsageError {
   std::string message;  // without the program name

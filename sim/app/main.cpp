@@ -24,6 +24,8 @@
 #include "sim/app/cli.h"
 #include "sim/app/interrupt.h"
 #include "sim/app/output_file.h"
+#include "sim/app/stop_request.h"
+#include "sim/app/sweep.h"
 #include "sim/app/system.h"
 #include "sim/app/watch.h"
 #include "sim/report/map/svg_map.h"
@@ -455,6 +457,21 @@ int Main(int argc, char** argv, StandardStreams& streams) {
   const std::string pluginPath = ChoosePlugin(options, &error);
   if (pluginPath.empty()) return Error(error, kExitUsage);
 
+  if (options.sweepWorker) {
+    sim::RemoveTemporariesOnInterrupt();
+    platform::Watchdog::SetBeforeExit(&sim::RemoveRegisteredTemporaries);
+    sim::RunOptions run;
+    run.pluginPath = pluginPath;
+    run.budgetMs = options.budgetMs;
+    return sim::sweep::ServeSeeds(*scenario, run, options.keepFailures);
+  }
+  if (options.seeds) {
+    // Before the report's temporary file exists.
+    sim::sweep::CatchStopSignals();
+    auto plan = sim::sweep::PlanSweep(options, *scenario, pluginPath);
+    if (const auto* problem = std::get_if<std::string>(&plan)) return Error(*problem, kExitUsage);
+    return sim::sweep::PlaySweep(std::get<sim::sweep::SweepPlan>(plan).request);
+  }
   std::optional<std::vector<std::string>> baseline;
   if (!options.baselinePath.empty() && !(baseline = ReadBaseline(options.baselinePath, &error))) {
     return Error(error, kExitUsage);

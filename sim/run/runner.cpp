@@ -315,11 +315,18 @@ void PlayFrames(platform::Session& session, ActionPlayer& player, Recorder& reco
   platform::World& world = session.world();
   platform::Host& host = session.host();
   std::size_t errorsSeen = 0;
+  std::size_t eventsSeen = 0;
   const auto wallStart = std::chrono::steady_clock::now();
   while (!player.done() && session.open()) {
     session.RunFrames(1, [&player](platform::Session&) { player.Step(); });
     recorder.Observe();
     if (replay) replay->Observe();
+    if (options.observer != nullptr) {
+      const std::vector<platform::WorldEvent>& events = world.events();
+      for (; eventsSeen < events.size(); ++eventsSeen) {
+        options.observer->OnEvent(events[eventsSeen], eventsSeen);
+      }
+    }
     // In milliseconds, so that no budget a caller gives can overflow.
     if (!player.done() && world.nowUs() / 1000 >= options.budgetMs) {
       player.Stop("the run has spent its budget of " + FormatScenarioDuration(options.budgetMs) +
@@ -391,9 +398,11 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   // The recorder sees the calls for what the world does not log (the random
   // draws that pick a conversation); the trace sees every call. Without a
   // trace the host tells only the calls the recorder uses.
+  RunObserver* const observer = options.observer;
   host.SetObserver(
-      [&recorder, &trace](const platform::CallRecord& call) {
+      [&recorder, &trace, observer, &world](const platform::CallRecord& call) {
         recorder.OnCall(call);
+        if (observer != nullptr) observer->OnCall(call, world.events().size());
         if (trace) trace->Call(call);
       },
       trace ? std::span<const platform::OpId>() : std::span(Recorder::kCallsUsed));
@@ -415,6 +424,8 @@ RunReport RunScenario(const Scenario& scenario, const RunOptions& options,
   report.failure = FailureOf(player, host, closeProblem);
   report.passed = report.failure.empty();
   report.milestones = recorder.milestones();
+  report.shot = recorder.shotCount();
+  report.gotAway = recorder.gotAwayCount();
 
   const std::string clockSpan =
       FormatClock(startMinute) + " to " + FormatClock(world.ClockMinuteOfDay());

@@ -30,6 +30,17 @@ inline constexpr double kClockRate = 30.0;
 // in it, and a ride at a crawl or to a far point ends by it.
 inline constexpr int64_t kDefaultBudgetMs = kMaxDurationMs;
 
+// Sees a run from the inside, for a caller that gathers figures of its own:
+// every host call the recorder sees, with the size of the world's event log
+// when it was answered (which orders it against the events), and every
+// world event, each once and in order.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  virtual void OnCall(const platform::CallRecord& call, std::size_t eventsSoFar) = 0;
+  virtual void OnEvent(const platform::WorldEvent& event, std::size_t index) = 0;
+};
+
 struct RunOptions {
   std::string pluginPath;
   // The plug-in as the user named it, in messages and the trace's header,
@@ -46,6 +57,7 @@ struct RunOptions {
   // When set, told ten times per simulated second where the run stands:
   // "game clock 14:03, 0:12.300 simulated, frame 738, action 3 of 12".
   std::function<void(const std::string& status)> progress;
+  RunObserver* observer = nullptr;
 };
 
 struct RunReport {
@@ -56,6 +68,8 @@ struct RunReport {
   bool passed = false;
   std::string failure;  // the first problem, in words; empty when passed
   std::vector<MilestoneRecord> milestones;
+  int shot = 0;     // occupants shot
+  int gotAway = 0;  // occupants who got away
   MapData map;
   ReplayData replay;    // filled when RunOptions::replay is set
   std::string summary;  // the closing line of the timeline
