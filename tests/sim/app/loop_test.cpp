@@ -1,10 +1,8 @@
 // The modder's loop through the homestead-sim program: --baseline against a
 // timeline written earlier, and --watch playing again when the plug-in file
 // is replaced by another build.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +17,7 @@
 #include <vector>
 
 #include "sim/report/timeline_diff.h"
+#include "spawn_child.h"
 
 namespace sim {
 namespace {
@@ -110,23 +109,8 @@ TEST_F(LoopTest, WatchPlaysAgainWithAnotherBuildAndTellsWhatChanged) {
   const std::string pluginPath = plugin.string();
   const char* const argv[] = {HOMESTEAD_SIM_PATH, "--watch", "--plugin", pluginPath.c_str(),
                               nullptr};
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGINT);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t child = -1;
-  ASSERT_EQ(posix_spawn(&child, argv[0], &actions, &attributes, const_cast<char**>(argv), environ),
-            0);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  const pid_t child = SpawnWithOutputTo(argv, out.string());
+  ASSERT_GT(child, 0) << "cannot start " << argv[0];
 
   // Waits up to 30 s for the output to hold `text` `times` times.
   auto awaitOutput = [&out](const std::string& text, int times = 1) {

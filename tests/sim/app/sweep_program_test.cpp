@@ -1,9 +1,7 @@
 // Sweeps through the homestead-sim program with the real plug-in, checked
 // against single runs of the same seeds.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,8 +16,7 @@
 #include <vector>
 
 #include "sim/sweep/branches.h"
-
-extern char** environ;
+#include "spawn_child.h"
 
 namespace sim::sweep {
 namespace {
@@ -243,23 +240,8 @@ TEST_F(SweepProgramTest, AnInterruptedSweepSummarisesTheSeedsPlayedAndLeavesNoTe
                               "--file",           file.c_str(),      "--seeds",
                               "1-100000",         "--keep-failures", kept.c_str(),
                               "--sweep-report",   report.c_str(),    nullptr};
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGINT);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t child = -1;
-  ASSERT_EQ(posix_spawn(&child, argv[0], &actions, &attributes, const_cast<char**>(argv), environ),
-            0);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  const pid_t child = SpawnWithOutputTo(argv, out);
+  ASSERT_GT(child, 0) << "cannot start " << argv[0];
   // Stopped once a few failures have been kept, while more are being written.
   auto keptFiles = [&kept] {
     std::error_code ec;
